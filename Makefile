@@ -1,0 +1,28 @@
+# Varnel: the two set-up commands (`make run`, `make test`) and the steps behind them.
+.PHONY: run test deps linux windows sanitize clean
+
+deps:
+	tools/install-deps.sh
+
+linux: deps
+	cmake --preset linux
+	cmake --build --preset linux
+
+windows: deps
+	cmake --preset windows-i686
+	cmake --build --preset windows-i686
+	cmake --preset windows-x86_64
+	cmake --build --preset windows-x86_64
+
+sanitize: deps
+	cmake --preset linux-sanitize
+	cmake --build --preset linux-sanitize
+
+run: linux
+	tools/run-demo.sh build/linux
+
+test: linux windows
+	tools/run-tests.sh build/linux
+
+clean:
+	rm -rf build

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs every test of a build folder, under Xvfb when there is no display.
+set -euo pipefail
+build=${1:-build/linux}
+here=$(cd "$(dirname "$0")" && pwd)
+export VARNEL_UNATTENDED=1
+# Sound plays into OpenAL Soft's null backend unless a test chooses otherwise.
+export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
