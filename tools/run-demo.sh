@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Starts the demo. Without a display it runs a few seconds under Xvfb and saves a screenshot.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build/linux}" && pwd)
 program=varnel-hwvp-immediate
 cd "$build"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec "./$program"
 fi
-here=$(cd "$(dirname "$0")" && pwd)
 shot="$build/screenshot.png"
 "$here/with-display.sh" bash -c "
     VARNEL_UNATTENDED=1 ./$program &
