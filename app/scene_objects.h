@@ -1,0 +1,25 @@
+// scene_objects.h: the program-lifetime scene objects (segment and rolling-stock types,
+// track, train, camera and texture cache), constructed empty before the program starts.
+// Depends on the headers of the objects' types.
+#pragma once
+
+#include "graphics/texture_cache.h"
+#include "input/orbit_camera.h"
+#include "sim/rolling_stock.h"
+#include "sim/track.h"
+#include "sim/train.h"
+
+extern TrackSegmentType straightType;
+extern TrackSegmentType leftTurnType;
+extern Track track;
+extern BogieType truckType;
+extern CarType goodsCarType;
+extern CarType tankCarType;
+extern CarType passengerCarType;
+extern Train train;
+extern OrbitCamera camera;
+extern TextureCache textureCache;
+
+// Gives the bogie type and the three car types their values and loads their meshes, in
+// this order: bogie, goods wagon, tank wagon, passenger coach.
+void buildRollingStockTypes();
