@@ -1,8 +1,8 @@
 // hud.cpp: the overlay layout of the program and the per-frame readouts.
-// Depends on: graphics/text_overlay.h, app/application_state.h, sim/train.h, mmsystem.h.
+// Depends on: graphics/text_overlay.h, app/application_state.h, app/scene_objects.h, mmsystem.h.
 #include "graphics/hud.h"
 
-#include "sim/train.h"
+#include "app/scene_objects.h"
 #include <mmsystem.h>
 
 TextItem* fpsItem = nullptr;

@@ -2,7 +2,7 @@
 // buildHud creates appState.overlay and the five item handles through which values are
 // written; updateReadouts refreshes the frame rate and the current speed once per frame.
 // Depends on: graphics/text_overlay.h, app/application_state.h (overlay and frame-rate
-// counter), sim/train.h (the train's speed), mmsystem.h (timeGetTime).
+// counter), app/scene_objects.h (the train's speed), mmsystem.h (timeGetTime).
 #pragma once
 
 #include "graphics/text_overlay.h"

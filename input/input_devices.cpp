@@ -2,12 +2,11 @@
 // Keys: arrows select the car, Page Up/Down change the target speed in 10 km/h steps
 // (0 to 100 km/h), Enter switches the train type, Escape ends the program. The mouse steers
 // the orbit camera. Error texts are in Windows-1251 ("\xCE\xF8\xE8\xE1\xEA\xE0" = "Error").
-// Depends on: dinput.h, graphics/hud.h (readouts), input/orbit_camera.h, sim/train.h.
+// Depends on: dinput.h, graphics/hud.h (readouts), app/scene_objects.h (train, camera).
 #include "input/input_devices.h"
 
 #include "graphics/hud.h"
-#include "input/orbit_camera.h"
-#include "sim/train.h"
+#include "app/scene_objects.h"
 
 namespace {
 
@@ -39,10 +38,10 @@ bool handleKeyPress(DWORD key) {
     case DIK_ESCAPE:
         return false;
     case DIK_RIGHT:
-        orbitCamera.selectNextCar();
+        camera.selectNextCar();
         break;
     case DIK_LEFT:
-        orbitCamera.selectPreviousCar();
+        camera.selectPreviousCar();
         break;
     case DIK_PRIOR:
         changeTargetSpeed(speedStep);
@@ -52,7 +51,7 @@ bool handleKeyPress(DWORD key) {
         break;
     case DIK_RETURN:
         // The passenger train has fewer cars: select the front car before rebuilding.
-        orbitCamera.selectedCar = 0;
+        camera.selectedCar = 0;
         toggleTrainType();
         break;
     }
@@ -109,10 +108,10 @@ bool processInput() {
     }
 
     if (carNumberItem)
-        carNumberItem->formatValue("%i", orbitCamera.selectedCar + 1);
+        carNumberItem->formatValue("%i", camera.selectedCar + 1);
 
     DIMOUSESTATE2 mouse;
     if (SUCCEEDED(appState.mouseDevice->GetDeviceState(sizeof(DIMOUSESTATE2), &mouse)))
-        orbitCamera.applyMouse(mouse.lX, mouse.lY, mouse.lZ);
+        camera.applyMouse(mouse.lX, mouse.lY, mouse.lZ);
     return true;
 }
