@@ -9,17 +9,6 @@
 #include "sim/track.h"
 #include "sim/train.h"
 
-extern TrackSegmentType straightType;
-extern TrackSegmentType leftTurnType;
-extern Track track;
-extern BogieType truckType;
-extern CarType goodsCarType;
-extern CarType tankCarType;
-extern CarType passengerCarType;
-extern Train train;
-extern OrbitCamera camera;
-extern TextureCache textureCache;
-
 // Gives the bogie type and the three car types their values and loads their meshes, in
 // this order: bogie, goods wagon, tank wagon, passenger coach.
 void buildRollingStockTypes();

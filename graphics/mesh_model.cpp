@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "app/application_state.h"
-#include "app/scene_objects.h"
+#include "graphics/texture_cache.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "graphics/placed_object.h"
 
 #include "app/application_state.h"
-#include "app/scene_objects.h"
+#include "graphics/texture_cache.h"
 
 void drawPlacedObject(const PlacedObject& object) {
     IDirect3DDevice9* device = appState.graphicsDevice;

@@ -23,3 +23,6 @@ struct TextureCache {
     // The texture of entry index, or null when index names no entry.
     IDirect3DTexture9* textureAt(INT index) const;
 };
+
+// The process-wide cache (app/scene_objects.cpp).
+extern TextureCache textureCache;

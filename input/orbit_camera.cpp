@@ -1,6 +1,6 @@
 // orbit_camera.cpp: mouse steering, car selection and the per-frame view and projection.
 // Depends on the D3DX matrix helpers, the graphics device of appState, the scene train
-// (app/scene_objects.h) and wrapAngle (sim/track.h).
+// (sim/train.h) and wrapAngle (sim/track.h).
 #include "input/orbit_camera.h"
 
 #include <cmath>
@@ -8,7 +8,8 @@
 #include <d3dx9.h>
 
 #include "app/application_state.h"
-#include "app/scene_objects.h"
+#include "sim/track.h"
+#include "sim/train.h"
 
 namespace {
 

@@ -33,3 +33,6 @@ struct CameraEye {
 
 // Where the eye of camera lies on its sphere around the target.
 CameraEye cameraEye(const OrbitCamera& camera);
+
+// The scene's camera (app/scene_objects.cpp).
+extern OrbitCamera camera;

@@ -1,11 +1,9 @@
 // rolling_stock.cpp: construction and placement of bogies and cars on the scene's track.
-// Depends on sim/track.h and app/scene_objects.h (the track).
+// Depends on sim/track.h (the scene's track).
 #include "sim/rolling_stock.h"
 
 #include <cmath>
 #include <new>
-
-#include "app/scene_objects.h"
 
 BogieType::BogieType(double wheelbase, const char* meshFile) : wheelbase(wheelbase) {
     load(meshFile);

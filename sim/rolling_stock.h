@@ -67,3 +67,9 @@ struct Car : PlacedObject {
     // it, and aims the body from the rear bogie to the front bogie.
     void place(TrackPosition position, bool clacks);
 };
+
+// The scene's rolling-stock types (app/scene_objects.cpp).
+extern BogieType truckType;
+extern CarType goodsCarType;
+extern CarType tankCarType;
+extern CarType passengerCarType;

@@ -1,11 +1,8 @@
 // track.cpp: segment geometry, the loop of segments and the navigation along it, and the
-// scene's oval. Depends on graphics/placed_object.h for drawing and app/scene_objects.h
-// for the scene's track and segment types.
+// scene's oval. Depends on graphics/placed_object.h for drawing.
 #include "sim/track.h"
 
 #include <cmath>
-
-#include "app/scene_objects.h"
 
 void wrapAngle(double& angle) {
     constexpr double twoPi = 6.2831854820251465;

@@ -79,3 +79,8 @@ struct Track {
 
 // Loads the two segment types and lays out the scene's oval with its rail length.
 void buildTrack();
+
+// The scene's segment types and track (app/scene_objects.cpp).
+extern TrackSegmentType straightType;
+extern TrackSegmentType leftTurnType;
+extern Track track;

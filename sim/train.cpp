@@ -1,5 +1,5 @@
 // train.cpp: the scene train's consist, placement and motion.
-// Depends on sim/rolling_stock.h, app/scene_objects.h (track, car types, train),
+// Depends on sim/rolling_stock.h (car types), sim/track.h (the scene's track),
 // app/application_state.h (which train) and timeGetTime.
 #include "sim/train.h"
 
@@ -8,7 +8,6 @@
 #include <mmsystem.h>
 
 #include "app/application_state.h"
-#include "app/scene_objects.h"
 
 namespace {
 

@@ -52,3 +52,6 @@ struct Train {
 void buildConsist();
 // Switches between the freight and the passenger train at the scene train's position.
 void toggleTrainType();
+
+// The scene's train (app/scene_objects.cpp).
+extern Train train;
