@@ -1,6 +1,6 @@
 // train.cpp: the scene train's consist, placement and motion.
 // Depends on sim/rolling_stock.h (car types), sim/track.h (the scene's track),
-// app/application_state.h (which train) and timeGetTime.
+// app/application_state.h (which train), graphics/hud.h (train-type text) and timeGetTime.
 #include "sim/train.h"
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <mmsystem.h>
 
 #include "app/application_state.h"
+#include "graphics/hud.h"
 
 namespace {
 
@@ -128,7 +129,8 @@ void buildConsist() {
         for (int k = 0; k < 4; ++k) {
             train.addCar(&passengerCarType);
         }
-        // The overlay's train-type text becomes "Passenger train" here.
+        if (trainTypeItem)
+            trainTypeItem->setValue("Passenger train");
     } else {
         CarType* const freight[] = {&goodsCarType, &goodsCarType, &goodsCarType, &tankCarType,
                                     &tankCarType,  &tankCarType,  &tankCarType,  &goodsCarType,
@@ -136,7 +138,8 @@ void buildConsist() {
         for (CarType* carType : freight) {
             train.addCar(carType);
         }
-        // The overlay's train-type text becomes "Freight train" here.
+        if (trainTypeItem)
+            trainTypeItem->setValue("Freight train");
     }
 }
 
