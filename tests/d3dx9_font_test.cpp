@@ -127,7 +127,7 @@ TEST_F(D3dxFontTest, CountLimitsTheTextAndAlphaBlendsOverTheScene) {
     const std::vector<uint32_t> pixels = drawFrame("WWWW", -1, 10, 10, 0xA6FF0000, 0xFF0000FF);
     int blended = 0;
     for (uint32_t pixel : pixels)
-        if (channel(pixel, 16) >= 160) {
+        if (channel(pixel, 16) >= 164) {
             EXPECT_NEAR(channel(pixel, 16), 166, 3);
             EXPECT_NEAR(channel(pixel, 0), 89, 3);
             ++blended;
