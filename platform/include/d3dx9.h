@@ -1,7 +1,8 @@
 // d3dx9.h: the Direct3D 9 utility subset Varnel uses, for the Linux platform layer.
 // Matrix and vector helpers (row-vector convention), .X mesh loading and drawing, textures
 // from image files, and the text font. Built on the public Direct3D 9 interface of d3d9.h.
-// Implemented in platform/linux/: d3dx9_math.cpp, d3dx9_mesh.cpp with x_file_reader.cpp,
+// Implemented in platform/linux/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with
+// x_file_reader.cpp,
 // d3dx9_texture.cpp, d3dx9_font.cpp.
 #pragma once
 
@@ -62,6 +63,13 @@ D3DXVECTOR3* WINAPI D3DXVec3TransformCoord(D3DXVECTOR3* out, const D3DXVECTOR3* 
 // The direction v (w = 0) times m.
 D3DXVECTOR3* WINAPI D3DXVec3TransformNormal(D3DXVECTOR3* out, const D3DXVECTOR3* v,
                                             const D3DXMATRIX* m);
+
+// ---- Interface identifiers ----
+
+extern const IID IID_ID3DXBuffer;
+extern const IID IID_ID3DXBaseMesh;
+extern const IID IID_ID3DXMesh;
+extern const IID IID_ID3DXFont;
 
 // ---- Buffers ----
 
