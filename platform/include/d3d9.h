@@ -29,11 +29,14 @@ typedef DWORD D3DCOLOR;
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
+#ifndef D3DVECTOR_DEFINED
 struct D3DVECTOR {
     float x;
     float y;
     float z;
 };
+#define D3DVECTOR_DEFINED
+#endif
 
 struct D3DCOLORVALUE {
     float r;
