@@ -122,7 +122,8 @@ typedef DIMOUSESTATE2* LPDIMOUSESTATE2;
 #define DIMOFS_BUTTON6 (offsetof(DIMOUSESTATE2, rgbButtons) + 6)
 #define DIMOFS_BUTTON7 (offsetof(DIMOUSESTATE2, rgbButtons) + 7)
 
-// Properties. A predefined property is named by a small number in place of a GUID address.
+// Properties. A predefined property is named by a small number; here each number has its own
+// GUID record, so that the reference passed for it binds to a real, aligned object.
 struct DIPROPHEADER {
     DWORD dwSize;
     DWORD dwHeaderSize;
@@ -142,7 +143,8 @@ typedef DIPROPDWORD* LPDIPROPDWORD;
 #define DIPH_BYOFFSET 1
 #define DIPH_BYID 2
 
-#define MAKEDIPROP(prop) (*(const GUID*)(prop))
+extern const GUID diPredefinedProperties[20];
+#define MAKEDIPROP(prop) (diPredefinedProperties[prop])
 #define DIPROP_BUFFERSIZE MAKEDIPROP(1)
 
 // Cooperative levels.
@@ -159,8 +161,8 @@ struct IDirectInputDevice8A : IUnknown {
     virtual HRESULT Acquire() = 0;
     virtual HRESULT Unacquire() = 0;
     virtual HRESULT GetDeviceState(DWORD cbData, LPVOID data) = 0;
-    virtual HRESULT GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA rgdod,
-                                  LPDWORD inOut, DWORD flags) = 0;
+    virtual HRESULT GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA rgdod, LPDWORD inOut,
+                                  DWORD flags) = 0;
     virtual HRESULT SetDataFormat(LPCDIDATAFORMAT format) = 0;
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
 
