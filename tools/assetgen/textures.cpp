@@ -231,7 +231,7 @@ Image roof() {
 // The tank shell: u along the tank, v once around it starting at the top.
 Image tank() {
     const int w = 512, h = 256;
-    Image image(w, h, {0.11, 0.11, 0.12});
+    Image image(w, h, {0.17, 0.17, 0.18});
     auto noise = tileableNoise(w, h, 8, 5, 81);
     image.modulate(noise, 0.35);
     Random random(82);
@@ -248,7 +248,7 @@ Image tank() {
             }
             for (int dx = 0; dx < width; ++dx) {
                 Color& c = image.at((x + dx) % w, y);
-                c = mix(c, {0.32, 0.28, 0.22}, strength * (1 - fromTop / length));
+                c = mix(c, {0.38, 0.33, 0.25}, strength * (1 - fromTop / length));
             }
         }
     }
