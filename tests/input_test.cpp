@@ -73,11 +73,7 @@ protected:
         appState.mouseDevice->Acquire();
         flushInput();
     }
-    void TearDown() override {
-        delete appState.overlay;
-        appState.overlay = nullptr;
-        fpsItem = carNumberItem = trainTypeItem = speedItem = targetSpeedItem = nullptr;
-    }
+    void TearDown() override { releaseHud(); }
 
     static void pushKey(SDL_Scancode code, bool down) {
         SDL_Event event = {};
