@@ -103,6 +103,27 @@ TEST_F(WindowTest, ClassRegistrationRules) {
     EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
 }
 
+LRESULT CALLBACK refusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    deliveries.push_back({window, message, wParam});
+    return message == WM_CREATE ? -1 : DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(WindowTest, CreationFailsWhenTheProcedureRefusesIt) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = refusingProc;
+    windowClass.lpszClassName = "RefusingClass";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    EXPECT_EQ(CreateWindowExA(0, "RefusingClass", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                              nullptr),
+              nullptr);
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[0].message, UINT(WM_CREATE));
+    EXPECT_EQ(deliveries[1].message, UINT(WM_DESTROY));
+    // No window of the class is left behind.
+    EXPECT_TRUE(UnregisterClassA("RefusingClass", nullptr));
+}
+
 TEST_F(WindowTest, ShowWindowActivatesBeforeReturning) {
     insideShowWindow = true;
     activatedInsideShowWindow = false;
