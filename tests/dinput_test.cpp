@@ -61,6 +61,9 @@ protected:
         activations = deactivations = 0;
         ShowWindow(window, SW_SHOWDEFAULT);
         ASSERT_EQ(activations, 1);
+        // Let the display server's own focus change for the shown window arrive first.
+        pump();
+        SDL_Delay(100);
         pump();
     }
 

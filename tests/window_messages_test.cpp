@@ -139,6 +139,30 @@ TEST_F(WindowTest, ShowWindowActivatesBeforeReturning) {
     EXPECT_FALSE(delivered(WM_ACTIVATE));
 }
 
+TEST_F(WindowTest, FocusChangesReachTheProcedureFromPeek) {
+    ShowWindow(window, SW_SHOW);
+    // Let the display server's own focus change for the shown window arrive first.
+    drain();
+    SDL_Delay(100);
+    drain();
+    deliveries.clear();
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(sdlWindowOf(window));
+    // A burst of focus changes between two peeks, ending with the focus lost.
+    for (int i = 0; i < 41; ++i) {
+        event.window.event = i % 2 == 0 ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED;
+        SDL_PushEvent(&event);
+    }
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_TRUE(deliveries.empty()); // sent from the next peek, not from the event
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_FALSE(deliveries.empty());
+    EXPECT_EQ(deliveries.back().message, UINT(WM_ACTIVATE));
+    EXPECT_EQ(deliveries.back().wParam, WPARAM(WA_INACTIVE));
+}
+
 TEST_F(WindowTest, PeekRemovesOneMessagePerCallInOrder) {
     ASSERT_TRUE(PostMessageA(window, WM_USER + 1, 11, 0));
     ASSERT_TRUE(PostMessageA(window, WM_USER + 2, 22, 0));
