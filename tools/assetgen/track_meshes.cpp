@@ -18,7 +18,7 @@ const double halfPi = 1.5707963267948966;
 const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
-const double groundOutside = 2560; // grass beyond the ballast foot on the right
+const double groundOutside = 8192; // grass beyond the ballast foot on the right
 const double railCentre = 96.45;   // 1435 mm between the inner faces of 72 mm rail heads
 const double railHeadHalf = 4.6, railWebHalf = 1.1, railFootHalf = 9.6;
 const double railFootTop = sleeperTop + 4, railHeadBottom = sleeperTop + 12,
