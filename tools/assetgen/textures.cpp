@@ -83,13 +83,15 @@ Image track() {
 Image grass() {
     const int size = 256;
     Image image(size, size);
-    auto patches = tileableNoise(size, size, 4, 4, 111);
+    // Patches smaller than a tile and of low contrast, so that the repeat does not show as a
+    // checkerboard from afar.
+    auto patches = tileableNoise(size, size, 8, 3, 111);
     auto tufts = tileableNoise(size, size, 64, 2, 112);
     Random random(113);
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            double dry = std::clamp(patches[y * size + x] * 1.5 + 0.3, 0.0, 1.0);
-            Color c = mix({0.20, 0.34, 0.12}, {0.42, 0.40, 0.22}, dry * 0.6);
+            double dry = std::clamp(patches[y * size + x] + 0.3, 0.0, 1.0);
+            Color c = mix({0.22, 0.34, 0.13}, {0.40, 0.39, 0.21}, dry * 0.35);
             image.at(x, y) = c * (0.8 + 0.3 * tufts[y * size + x] + 0.12 * random.signedUniform());
         }
     }
