@@ -9,7 +9,7 @@
 
 void loadScene() {
     buildTrack();
-    loadSound("Stuk.wav", appState.clackSound);
-    loadSound("TrainBackground.wav", appState.runningSound);
+    loadSound("Stuk.wav", &appState.clackSound);
+    loadSound("TrainBackground.wav", &appState.runningSound);
     buildRollingStockTypes();
 }

@@ -257,48 +257,62 @@ TEST(GeneratedMeshes, NameReadableTextures) {
     EXPECT_LE(distinct, 20) << "the texture cache holds 20";
 }
 
-// Straight: 4096 long from the origin along +x, two rails at standard gauge, wide ballast.
+// The rail heads' inner faces: the smallest |z| of the rail steel (the highest part of the
+// track texture's faces) at its top height.
+double railInnerFace(const XMesh& mesh) {
+    int track = materialNamed(mesh, "track.bmp");
+    double top = boundsOf(mesh, track).high.y, inner = 1e30;
+    for (int t = 0; t < mesh.triangles(); ++t) {
+        for (int k = 0; k < 3 && mesh.faceMaterial[t] == track; ++k) {
+            const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
+            if (p.y > top - 1e-6) {
+                inner = std::min(inner, std::fabs(p.z));
+            }
+        }
+    }
+    return inner;
+}
+
+// Straight: 4096 long from the origin along +x, two rails at standard gauge, rail tops at the
+// height the wheels stand on.
 TEST(GeneratedMeshes, StraightSegmentSpansItsLengthAtStandardGauge) {
     XMesh mesh = readX("meshes/SegStraight.X");
     ASSERT_EQ(mesh.error, "");
     Bounds all = boundsOf(mesh);
     EXPECT_DOUBLE_EQ(all.low.x, 0.0);
     EXPECT_DOUBLE_EQ(all.high.x, 4096.0);
-    EXPECT_NEAR(all.low.z, -all.high.z, 1e-9);
-    int rail = materialNamed(mesh, "rail.bmp");
-    ASSERT_GE(rail, 0);
-    // The rail heads' inner faces: the smallest |z| of the rail material at its top height.
-    Bounds rails = boundsOf(mesh, rail);
-    double inner = 1e30;
-    for (int t = 0; t < mesh.triangles(); ++t) {
-        for (int k = 0; k < 3 && mesh.faceMaterial[t] == rail; ++k) {
-            const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
-            if (p.y > rails.high.y - 1) {
-                inner = std::min(inner, std::fabs(p.z));
-            }
-        }
-    }
-    EXPECT_NEAR(2 * inner, 1435.0 * 128 / 1000, 0.5);
-    EXPECT_NEAR(rails.high.y, 68.0, 1.0);
+    ASSERT_GE(materialNamed(mesh, "track.bmp"), 0);
+    EXPECT_NEAR(2 * railInnerFace(mesh), 1435.0 * 128 / 1000, 0.5);
+    EXPECT_NEAR(boundsOf(mesh, materialNamed(mesh, "track.bmp")).high.y, 68.0, 1.0);
 }
 
 // Left turn: from the origin heading +x to (4096, 0, 4096) heading +z, every point within the
-// quarter circle about (0, 0, 4096), and the rails at constant radii.
+// quarter circle about (0, 0, 4096), the ballast along the arc and the rails at constant radii.
 TEST(GeneratedMeshes, LeftTurnFollowsItsQuarterCircle) {
     XMesh mesh = readX("meshes/SegTurnLeft.X");
     ASSERT_EQ(mesh.error, "");
     const double radius = 4096;
+    int ballast = materialNamed(mesh, "ballast.bmp");
+    ASSERT_GE(ballast, 0);
     double firstAngle = 10, lastAngle = -10;
-    for (const P3& p : mesh.positions) {
-        double dx = p.x, dz = p.z - radius;
-        double angle = std::atan2(dx, -dz); // 0 at the start, growing towards the end
-        firstAngle = std::min(firstAngle, angle);
-        lastAngle = std::max(lastAngle, angle);
-        EXPECT_NEAR(std::hypot(dx, dz), radius, 300.0);
+    for (int t = 0; t < mesh.triangles(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
+            double dx = p.x, dz = p.z - radius;
+            if (std::hypot(dx, dz) < 1) {
+                continue; // the centre, where the grass inside the turn closes
+            }
+            double angle = std::atan2(dx, -dz); // 0 at the start, growing towards the end
+            firstAngle = std::min(firstAngle, angle);
+            lastAngle = std::max(lastAngle, angle);
+            if (mesh.faceMaterial[t] == ballast) {
+                EXPECT_NEAR(std::hypot(dx, dz), radius, 300.0);
+            }
+        }
     }
     EXPECT_NEAR(firstAngle, 0.0, 1e-3);
     EXPECT_NEAR(lastAngle, std::acos(-1.0) / 2, 1e-3);
-    int rail = materialNamed(mesh, "rail.bmp");
+    int rail = materialNamed(mesh, "track.bmp");
     Bounds rails = boundsOf(mesh, rail);
     int outerTop = 0, innerTop = 0;
     for (int t = 0; t < mesh.triangles(); ++t) {
