@@ -1,6 +1,6 @@
-// orbit_camera.cpp: mouse steering, car selection and the per-frame view and projection.
-// Depends on the D3DX matrix helpers, the graphics device of appState, the scene train
-// (sim/train.h) and wrapAngle (sim/track.h).
+// orbit_camera.cpp: mouse steering, car selection and the per-frame view, projection and
+// sound listener. Depends on the D3DX matrix helpers, the graphics device and listener of
+// appState, the scene train (sim/train.h) and wrapAngle (sim/track.h).
 #include "input/orbit_camera.h"
 
 #include <cmath>
@@ -21,6 +21,7 @@ constexpr double followHeight = 400.0;
 constexpr float aspectRatio = 1.3333334f;
 constexpr float nearPlane = 1.0f;
 constexpr float farPlane = 100000.0f;
+constexpr double listenerScale = 0.00048828125; // world units to sound units
 
 } // namespace
 
@@ -89,5 +90,13 @@ void OrbitCamera::updateView() {
                                    nearPlane, farPlane);
         device->SetTransform(D3DTS_PROJECTION, &projection);
     }
-    // The sound listener rides with the eye here.
+    // The sound listener rides with the eye, facing the target; applied at the frame's commit.
+    if (IDirectSound3DListener8* listener = appState.listener) {
+        listener->SetPosition(static_cast<float>(eye.x * listenerScale),
+                              static_cast<float>(eye.y * listenerScale),
+                              static_cast<float>(eye.z * listenerScale), DS3D_DEFERRED);
+        listener->SetOrientation(
+            static_cast<float>(targetX - eye.x), static_cast<float>(targetY - eye.y),
+            static_cast<float>(targetZ - eye.z), 0.0f, 1.0f, 0.0f, DS3D_DEFERRED);
+    }
 }

@@ -16,21 +16,21 @@ CarType::CarType(double bogieSpacing, double bogieSetback, const char* meshFile,
 }
 
 Bogie::Bogie(BogieType* type) : PlacedObject{type, 0.0, 0.0, 0.0}, bogieType(type) {
-    // The bogie's sound is attached here.
+    createSound();
 }
 
 Bogie::~Bogie() {
-    // The bogie's sound is released here.
+    releaseSound();
 }
 
-void Bogie::place(TrackPosition position, [[maybe_unused]] bool clacks) {
+void Bogie::place(TrackPosition position, bool clacks) {
     trackPosition = position;
     const TrackSegment& segment = *track.segments[position.segmentIndex];
     TrackPoint point = segment.pointAt(position.offset);
     x = point.x;
     z = point.z;
     heading = segment.headingAt(position.offset);
-    // The bogie's sound follows the placement here.
+    updateSound(clacks);
 }
 
 Car::Car(CarType* type)

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/application_state.h"
+#include "graphics_device_fixture.h"
 #include "scene_setup.h"
 
 namespace {
@@ -141,4 +142,56 @@ TEST_F(CameraOnTrain, WithoutFollowingTheTargetStays) {
     train.clear();
     stale.updateView();
     EXPECT_EQ(stale.targetX, 0.0);
+}
+
+namespace {
+
+class CameraWithDevice : public GraphicsDeviceTest {};
+
+struct ViewPoint {
+    double x;
+    double y;
+    double z;
+};
+
+// The point (x, y, z) transformed by the affine row-vector matrix m.
+ViewPoint transformed(const D3DMATRIX& m, double x, double y, double z) {
+    return {x * m._11 + y * m._21 + z * m._31 + m._41, x * m._12 + y * m._22 + z * m._32 + m._42,
+            x * m._13 + y * m._23 + z * m._33 + m._43};
+}
+
+} // namespace
+
+TEST_F(CameraWithDevice, ViewLooksFromTheEyeAtTheTargetThroughAFixedLens) {
+    OrbitCamera camera;
+    camera.targetX = 1000.0;
+    camera.targetZ = -500.0;
+    camera.targetY = 400.0;
+    camera.yaw = 2.0;
+    camera.pitch = 0.5;
+    camera.distance = 3000.0;
+    camera.updateView();
+
+    D3DMATRIX view = {};
+    ASSERT_GE(appState.graphicsDevice->GetTransform(D3DTS_VIEW, &view), 0);
+    // In view space the target lies straight ahead at the orbit distance, the eye at 0.
+    ViewPoint target = transformed(view, 1000.0, 400.0, -500.0);
+    EXPECT_NEAR(target.x, 0.0, 0.01);
+    EXPECT_NEAR(target.y, 0.0, 0.01);
+    EXPECT_NEAR(target.z, 3000.0, 0.01);
+    CameraEye eye = cameraEye(camera);
+    ViewPoint origin = transformed(view, eye.x, eye.y, eye.z);
+    EXPECT_NEAR(origin.x, 0.0, 0.01);
+    EXPECT_NEAR(origin.z, 0.0, 0.01);
+    // Up stays up: a point above the target is above the middle of the picture.
+    EXPECT_GT(transformed(view, 1000.0, 500.0, -500.0).y, 0.0);
+
+    D3DMATRIX projection = {};
+    ASSERT_GE(appState.graphicsDevice->GetTransform(D3DTS_PROJECTION, &projection), 0);
+    float yScale = 1.0f / std::tan(0.7853981852531433f / 2.0f);
+    EXPECT_NEAR(projection._22, yScale, 1e-5f);
+    EXPECT_NEAR(projection._11, yScale / 1.3333334f, 1e-5f);
+    EXPECT_EQ(projection._34, 1.0f);
+    EXPECT_NEAR(projection._33, 100000.0f / (100000.0f - 1.0f), 1e-6f);
+    EXPECT_NEAR(projection._43, -100000.0f / (100000.0f - 1.0f), 1e-6f);
 }

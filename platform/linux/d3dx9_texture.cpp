@@ -31,8 +31,6 @@ UINT nextPowerOfTwo(UINT n) {
 
 // Reads the file into 32-bit ARGB pixels; false when it is missing or cannot be decoded.
 bool decodeImage(const std::string& path, Image& image) {
-    static const bool formatsReady = (IMG_Init(IMG_INIT_PNG | IMG_INIT_JPG), true);
-    (void)formatsReady;
     SDL_Surface* decoded = IMG_Load(path.c_str());
     if (decoded == nullptr)
         return false;
