@@ -195,4 +195,29 @@ TEST(GraphicsDeviceFailure, MissingDirect3DShowsItsMessage) {
         "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 Direct3DCreate");
 }
 
+TEST(GraphicsDeviceFailure, OpenGLOlderThanTheDeviceNeedsShowsCreateDeviceMessage) {
+    // The child process must set the version before anything opens the display.
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0')
+        GTEST_SKIP() << "no display";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("MESA_GL_VERSION_OVERRIDE", "1.3", 1);
+            WNDCLASSEXA windowClass = {};
+            windowClass.cbSize = sizeof windowClass;
+            windowClass.lpfnWndProc = DefWindowProcA;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.lpszClassName = windowClassName;
+            RegisterClassExA(&windowClass);
+            appState.mainWindow =
+                CreateWindowExA(0, windowClassName, "Varnel", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
+                                nullptr, nullptr, windowClass.hInstance, nullptr);
+            const HRESULT result = createGraphicsDevice();
+            std::exit(result == E_FAIL && appState.graphicsDevice == nullptr ? 0 : 1);
+        },
+        testing::ExitedWithCode(0),
+        "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 CreateDevice \\(Direct3D\\)");
+}
+
 } // namespace

@@ -1,7 +1,8 @@
 // d3d9_object.cpp: Direct3DCreate9 and the Direct3D object (one adapter: the SDL display with
-// OpenGL). Depends on SDL2 video and its OpenGL library loading, and on the device creation of
-// d3d9_device.cpp.
+// OpenGL). Depends on the window backend's video start (sdl_window.h), SDL2's OpenGL library
+// loading and the device creation of d3d9_device.cpp.
 #include "d3d9_internal.h"
+#include "sdl_window.h"
 
 const IID IID_IDirect3D9 = {
     0x81bdcbca, 0x64d4, 0x426d, {0xae, 0x8d, 0xad, 0x01, 0x47, 0xf4, 0x27, 0x5c}};
@@ -44,7 +45,6 @@ ULONG Direct3D::Release() {
     ULONG left = --refs;
     if (left == 0) {
         SDL_GL_UnloadLibrary();
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         delete this;
     }
     return left;
@@ -85,11 +85,8 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
     if (SDKVersion != D3D_SDK_VERSION)
         return nullptr;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    // A display that shows windows, and an OpenGL library for it.
+    if (!videoAvailable() || SDL_GL_LoadLibrary(nullptr) != 0)
         return nullptr;
-    if (SDL_GL_LoadLibrary(nullptr) != 0) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return nullptr;
-    }
     return new d3d9::Direct3D();
 }
