@@ -622,9 +622,6 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT coun
     return D3D_OK;
 }
 
-namespace {
-
-// The largest index of a run of 16- or 32-bit indices.
 uint32_t largestIndex(const void* data, D3DFORMAT format, UINT first, UINT count) {
     uint32_t largest = 0;
     if (format == D3DFMT_INDEX16) {
@@ -639,8 +636,6 @@ uint32_t largestIndex(const void* data, D3DFORMAT format, UINT first, UINT count
     return largest;
 }
 
-} // namespace
-
 // The vertex range hint is not needed: the indices are checked against the vertex buffer.
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT /*minIndex*/,
                                      UINT /*vertexCount*/, UINT startIndex, UINT count) {
@@ -654,12 +649,23 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
     const UINT indexSize = format == D3DFMT_INDEX16 ? 2 : 4;
     if ((uint64_t(startIndex) + indexCount) * indexSize > indices->store.bytes.size())
         return D3DERR_INVALIDCALL;
-    // Every vertex the indices reach must lie in the vertex buffer.
+    // Every vertex the indices reach must lie in the vertex buffer: the buffer's largest index
+    // (kept while it is unlocked) settles it at once; otherwise the indices drawn decide.
     const int64_t first = int64_t(streamOffset) + int64_t(baseVertex) * streamStride;
-    const uint32_t largest =
-        largestIndex(indices->store.bytes.data(), format, startIndex, indexCount);
+    const uint64_t available = stream->store.bytes.size();
+    const uint8_t* indexBytes = indices->store.bytes.data();
+    const bool unlocked = indices->store.lockCount == 0;
+    if (unlocked && !indices->largestKnown) {
+        indices->largest =
+            largestIndex(indexBytes, format, 0, UINT(indices->store.bytes.size() / indexSize));
+        indices->largestKnown = true;
+    }
+    auto reaches = [&](uint32_t index) {
+        return uint64_t(first) + (uint64_t(index) + 1) * streamStride;
+    };
+    const bool allFit = unlocked && reaches(indices->largest) <= available;
     if (first < 0 ||
-        uint64_t(first) + (uint64_t(largest) + 1) * streamStride > stream->store.bytes.size())
+        (!allFit && reaches(largestIndex(indexBytes, format, startIndex, indexCount)) > available))
         return D3DERR_INVALIDCALL;
     applyState((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
     glBindBuffer(GL_ARRAY_BUFFER, stream->store.name);

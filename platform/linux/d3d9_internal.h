@@ -158,6 +158,9 @@ struct IndexBuffer final : IDirect3DIndexBuffer9 {
     ResourceLife life;
     D3DINDEXBUFFER_DESC desc = {};
     BufferStore store;
+    // The largest index in the whole buffer, known until the next writable Lock.
+    uint32_t largest = 0;
+    bool largestKnown = false;
 };
 
 // The device's implicit swap chain; its references count on the device.
@@ -344,5 +347,8 @@ void unbind(IndexBuffer* buffer);
 
 // Bytes per vertex of a flexible vertex format, or 0 when the layer cannot draw it.
 UINT vertexSize(DWORD fvf);
+
+// The largest of count 16- or 32-bit indices from index first on.
+uint32_t largestIndex(const void* data, D3DFORMAT format, UINT first, UINT count);
 
 } // namespace d3d9

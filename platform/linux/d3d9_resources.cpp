@@ -490,6 +490,8 @@ D3DRESOURCETYPE IndexBuffer::GetType() {
 }
 
 HRESULT IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
+    if ((flags & D3DLOCK_READONLY) == 0)
+        largestKnown = false;
     return store.lock(offset, size, data, flags);
 }
 
