@@ -6,14 +6,21 @@
 // on the window of platform/linux/sdl_window.h).
 //
 // Behaviour worth knowing on this layer:
-// - Only windowed devices of type D3DDEVTYPE_HAL on adapter 0. The back buffer is the window's
-//   OpenGL drawable (format X8R8G8B8) with a 24-bit depth buffer; a back buffer smaller than the
-//   drawable occupies its top-left corner.
+// - Direct3DCreate9 gives null without a display that shows windows or without OpenGL.
+// - Only windowed devices of type D3DDEVTYPE_HAL on adapter 0, on OpenGL 2.1 or later. The back
+//   buffer is the window's OpenGL drawable (format X8R8G8B8) with a 24-bit depth buffer; a back
+//   buffer smaller than the drawable occupies its top-left corner. Present shows the whole back
+//   buffer: source and destination rectangles, override window and dirty region are refused.
+// - Draws outside BeginScene/EndScene, and indexed draws whose indices reach past the vertex
+//   buffer or the caller's vertex range, are refused with D3DERR_INVALIDCALL.
 // - PresentationInterval IMMEDIATE swaps without waiting; DEFAULT and ONE wait for the display's
 //   refresh, and where the display gives no vertical sync Present paces itself to the refresh
 //   rate (60 Hz when the display reports none).
 // - Environment: VARNEL_FRAME_REPORT=1 makes Present write "frame rate: <fps> fps" for each
-//   2-second interval to stderr, and the device write a summary line when it is destroyed.
+//   2-second interval to stderr, and the device write a summary line ("frame rate: <fps> fps
+//   average over <n> frames in <s> s") when it is destroyed or, if still alive, at exit.
+// - Textures and surfaces hold A8R8G8B8 or X8R8G8B8 pixels (BGRA bytes in memory, rows top
+//   first), uploaded to OpenGL at UnlockRect; vertex and index buffers are uploaded at Unlock.
 // - Texture stage 0 is applied with the colour and alpha operations; further stages keep their
 //   states but are not drawn. Fog, stencil and clip planes keep their states without effect.
 // - GetFrontBufferData copies the last presented picture into the top-left corner of an
