@@ -44,6 +44,15 @@ void buildHud() {
     trainKeys->addItem(2, "ESC", "- exit");
 }
 
+void releaseHud() {
+    if (!appState.overlay)
+        return;
+    appState.overlay->free();
+    delete appState.overlay;
+    appState.overlay = nullptr;
+    fpsItem = carNumberItem = trainTypeItem = speedItem = targetSpeedItem = nullptr;
+}
+
 void showTargetSpeed(double kilometresPerHour) {
     if (targetSpeedItem)
         targetSpeedItem->formatValue("%0.1f", kilometresPerHour);

@@ -19,6 +19,8 @@ extern TextItem* targetSpeedItem;
 
 // Creates the overlay with its fixed layout at the bottom of the 1024 x 768 window.
 void buildHud();
+// Frees the overlay's groups and items, then the overlay; the handles become null with it.
+void releaseHud();
 // Writes a target speed in km/h into targetSpeedItem ("%0.1f").
 void showTargetSpeed(double kilometresPerHour);
 // Counts the frame, recomputes the frame rate every 500 ms or more, and writes the

@@ -45,30 +45,6 @@ protected:
         return readBack();
     }
 
-    std::vector<uint32_t> readBack() {
-        std::vector<uint32_t> pixels(width * height);
-        IDirect3DSurface9* target = nullptr;
-        IDirect3DSurface9* copy = nullptr;
-        EXPECT_EQ(device->GetRenderTarget(0, &target), D3D_OK);
-        EXPECT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8,
-                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
-                  D3D_OK);
-        if (target != nullptr && copy != nullptr &&
-            device->GetRenderTargetData(target, copy) == D3D_OK) {
-            D3DLOCKED_RECT locked{};
-            copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-            for (UINT y = 0; y < height; ++y)
-                std::memcpy(&pixels[y * width],
-                            static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, width * 4);
-            copy->UnlockRect();
-        }
-        if (copy != nullptr)
-            copy->Release();
-        if (target != nullptr)
-            target->Release();
-        return pixels;
-    }
-
     static Box differingFrom(const std::vector<uint32_t>& pixels, uint32_t background) {
         Box box;
         for (int y = 0; y < static_cast<int>(height); ++y)

@@ -67,15 +67,14 @@ protected:
         train.targetSpeed = startTargetSpeed;
         camera.followSelectedCar = true;
         camera.selectedCar = 0;
+        camera.yaw = 0.7853981852531433;
+        camera.pitch = 0.39269909262657166;
+        camera.distance = 3000.0;
         appState.keyboardDevice->Acquire();
         appState.mouseDevice->Acquire();
         flushInput();
     }
-    void TearDown() override {
-        delete appState.overlay;
-        appState.overlay = nullptr;
-        fpsItem = carNumberItem = trainTypeItem = speedItem = targetSpeedItem = nullptr;
-    }
+    void TearDown() override { releaseHud(); }
 
     static void pushKey(SDL_Scancode code, bool down) {
         SDL_Event event = {};
@@ -102,6 +101,21 @@ protected:
             running = processInput();
         }
         return running;
+    }
+    static void pushMouse(Sint32 dx, Sint32 dy, Sint32 notches) {
+        Uint32 windowId = SDL_GetWindowID(sdlWindowOf(appState.mainWindow));
+        SDL_Event motion = {};
+        motion.type = SDL_MOUSEMOTION;
+        motion.motion.windowID = windowId;
+        motion.motion.xrel = dx;
+        motion.motion.yrel = dy;
+        SDL_PushEvent(&motion);
+        SDL_Event wheel = {};
+        wheel.type = SDL_MOUSEWHEEL;
+        wheel.wheel.windowID = windowId;
+        wheel.wheel.y = notches;
+        wheel.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+        SDL_PushEvent(&wheel);
     }
     static void flushInput() {
         for (int i = 0; i < 4; ++i)
@@ -207,13 +221,28 @@ TEST_F(InputTest, UnboundKeysAndKeypadKeysDoNothing) {
     EXPECT_FALSE(appState.passengerTrain);
 }
 
-TEST_F(InputTest, UnacquiredDevicesHandleNoKeysButFramesGoOn) {
+TEST_F(InputTest, MouseTurnsTiltsAndZoomsTheCamera) {
+    pushMouse(100, 50, 1);
+    EXPECT_TRUE(processInput());
+    EXPECT_NEAR(camera.yaw, 0.7853981852531433 + 100 * 0.0031415927223861217, 1e-12);
+    EXPECT_NEAR(camera.pitch, 0.39269909262657166 + 50 * 0.0031415927223861217, 1e-12);
+    EXPECT_EQ(camera.distance, 3000.0 - 240.0);
+
+    // No movement since the last read leaves the camera where it is.
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(camera.distance, 2760.0);
+}
+
+TEST_F(InputTest, UnacquiredDevicesHandleNoInputButFramesGoOn) {
     appState.keyboardDevice->Unacquire();
     appState.mouseDevice->Unacquire();
     camera.selectedCar = 4;
     pressKey(SDL_SCANCODE_ESCAPE);
+    pushMouse(100, 50, 1);
     EXPECT_TRUE(processInput());
     EXPECT_STREQ(carNumberItem->value, "5");
+    EXPECT_EQ(camera.yaw, 0.7853981852531433);
+    EXPECT_EQ(camera.distance, 3000.0);
 
     appState.keyboardDevice->Acquire();
     appState.mouseDevice->Acquire();

@@ -179,22 +179,42 @@ TEST(TextOverlayTest, EmptyAndOverlongItemsDrawSafely) {
 
 TEST(TextOverlayTest, HudIssuesTwentyDrawCallsPerFrame) {
     buildHud();
+    trainTypeItem->setValue("Freight train");
     RecordingFont font;
     ID3DXFont* own = appState.overlay->font;
     appState.overlay->font = &font;
     appState.overlay->draw();
-    EXPECT_EQ(font.calls.size(), 20u);
-    EXPECT_EQ(font.calls[0].text, "FPS: 0");
-    EXPECT_EQ(font.calls[3].text, "Speed (km/h): ");
-    EXPECT_EQ(font.calls[4].text, "0");
-    EXPECT_EQ(font.calls[4].rect.left, 310);
-    EXPECT_EQ(font.calls[7].text, "Controls:");
-    EXPECT_EQ(font.calls[7].rect.left, 400);
+
+    ASSERT_EQ(font.calls.size(), 20u);
+    struct Expected {
+        size_t call;
+        const char* text;
+        LONG left;
+        LONG top;
+    };
+    const Expected expected[] = {
+        {0, "FPS: 0", 10, 665},
+        {1, "Car number: 1", 10, 683},
+        {2, "Freight train", 10, 701},
+        {3, "Speed (km/h): ", 150, 665},
+        {4, "0", 310, 665},
+        {6, "0", 310, 683},
+        {7, "Controls:", 400, 665},
+        {8, "Mouse", 480, 665},
+        {13, "- select car", 605, 701},
+        {14, "PgUp/PgDn", 760, 665},
+        {19, "- exit", 850, 701},
+    };
+    for (const Expected& e : expected) {
+        EXPECT_EQ(font.calls[e.call].text, e.text) << e.call;
+        EXPECT_EQ(font.calls[e.call].rect.left, e.left) << e.call;
+        EXPECT_EQ(font.calls[e.call].rect.top, e.top) << e.call;
+    }
     for (const RecordingFont::Call& call : font.calls)
         EXPECT_EQ(call.colour, 0xA6D9F2FFu);
+
     appState.overlay->font = own;
-    delete appState.overlay;
-    appState.overlay = nullptr;
+    releaseHud();
 }
 
 // The overlay drawn by a real device over black, read back from the render target.
@@ -228,10 +248,7 @@ protected:
         if (!deviceReady)
             GTEST_SKIP() << "no Direct3D device";
     }
-    void TearDown() override {
-        delete appState.overlay;
-        appState.overlay = nullptr;
-    }
+    void TearDown() override { releaseHud(); }
 
     // Clears to opaque black, draws the overlay in a scene and reads the target back.
     void render(TextOverlay& overlay) {

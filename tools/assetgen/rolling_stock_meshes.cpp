@@ -142,7 +142,7 @@ MeshBuilder buildTankCar() {
                 {{tankFront, axis, 0}, {tankRear, axis, 0}, {0, 1, 0}, radius, sides, false, false},
                 {0, 1, 0, 1});
     // Dished ends: a short cone closing most of the way, then a flat centre.
-    CylinderMapping head{0.02, 0.05, 0, 1, 0.04, 0.5, 0.03};
+    CylinderMapping head{0.02, 0.05, 0, 1, 0.03, 0.38, 0.02};
     for (double direction : {1.0, -1.0}) {
         double base = direction > 0 ? tankFront : tankRear;
         Vec3 rim{base, axis, 0}, dish{base + direction * 22, axis, 0};

@@ -80,8 +80,8 @@ void addStrike(std::vector<double>& out, int start, double strength, Random& ran
     struct Mode {
         double frequency, decay, amplitude;
     };
-    const Mode modes[] = {{1240, 0.060, 0.50}, {2130, 0.045, 0.36}, {3370, 0.034, 0.30},
-                          {4610, 0.025, 0.20}, {5890, 0.018, 0.12}, {7350, 0.012, 0.08}};
+    const Mode modes[] = {{1240, 0.045, 0.50}, {2130, 0.036, 0.36}, {3370, 0.028, 0.30},
+                          {4610, 0.020, 0.20}, {5890, 0.015, 0.12}, {7350, 0.010, 0.08}};
     double phases[6];
     for (double& phase : phases) {
         phase = random.uniform() * twoPi;

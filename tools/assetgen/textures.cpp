@@ -1,4 +1,5 @@
-// textures.cpp: paints the procedural textures (gravel, creosoted wood, rail steel, painted
+// textures.cpp: paints the procedural textures (gravel, creosoted wood and rail steel, grass,
+// painted
 // and grimy steel, wheel, box van planks, roof sheets, tank, coach livery with windows).
 // Depends on image.h, random.h and textures.h.
 #include "textures.h"
@@ -45,44 +46,53 @@ Image ballast() {
     return image;
 }
 
-Image sleeper() {
-    const int w = 256, h = 64;
-    Image image(w, h, {0.24, 0.17, 0.11});
-    // Grain runs along u, the sleeper's length: noise stretched across the rows.
-    auto grain = tileableNoise(w, h, 2, 5, 21);
-    auto fine = tileableNoise(w, h, 32, 2, 22);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            double g = std::sin(y * 0.9 + grain[y * w + x] * 6.0) * 0.5 + 0.5;
-            image.at(x, y) = image.at(x, y) * (0.7 + 0.35 * g + 0.15 * fine[y * w + x]);
+// Sleeper wood above, rail steel below (see textures.h for the split).
+Image track() {
+    const int size = 256, half = size / 2;
+    Image image(size, size, {0.24, 0.17, 0.11});
+    // Creosoted wood: grain along u, the sleeper's length, darker oil-stained ends.
+    auto grain = tileableNoise(size, half, 2, 5, 21);
+    auto fine = tileableNoise(size, half, 32, 2, 22);
+    for (int y = 0; y < half; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double g = std::sin(y * 0.45 + grain[y * size + x] * 6.0) * 0.5 + 0.5;
+            double edge = std::min(1.0, std::min(x, size - 1 - x) / 12.0);
+            image.at(x, y) = image.at(x, y) *
+                             ((0.7 + 0.35 * g + 0.15 * fine[y * size + x]) * (0.65 + 0.35 * edge));
         }
     }
-    // Darker, oil-stained ends and a dirty middle.
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            double edge = std::min(x, w - 1 - x) / 12.0;
-            image.at(x, y) = image.at(x, y) * (0.65 + 0.35 * std::min(1.0, edge));
-        }
-    }
-    return image;
-}
-
-Image rail() {
-    const int size = 64;
-    Image image(size, size);
-    auto noise = tileableNoise(size, size, 8, 3, 31);
-    for (int y = 0; y < size; ++y) {
+    auto noise = tileableNoise(size, half, 8, 3, 31);
+    for (int y = half; y < size; ++y) {
         double v = (y + 0.5) / size;
         for (int x = 0; x < size; ++x) {
             Color c;
-            if (v < texture::railHeadV1) {
+            if (v < (texture::railHeadV1 + texture::railSideV0) / 2) {
                 c = {0.78, 0.79, 0.80}; // polished running band
             } else if (v < texture::railSideV0) {
                 c = {0.45, 0.42, 0.40}; // worn gauge corner
             } else {
                 c = {0.36, 0.22, 0.13}; // rust
             }
-            image.at(x, y) = c * (1.0 + 0.15 * noise[y * size + x]);
+            image.at(x, y) = c * (1.0 + 0.15 * noise[(y - half) * size + x]);
+        }
+    }
+    return image;
+}
+
+// Rough grass with dry patches and darker tufts.
+Image grass() {
+    const int size = 256;
+    Image image(size, size);
+    // Patches smaller than a tile and of low contrast, so that the repeat does not show as a
+    // checkerboard from afar.
+    auto patches = tileableNoise(size, size, 8, 3, 111);
+    auto tufts = tileableNoise(size, size, 64, 2, 112);
+    Random random(113);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double dry = std::clamp(patches[y * size + x] + 0.3, 0.0, 1.0);
+            Color c = mix({0.22, 0.34, 0.13}, {0.40, 0.39, 0.21}, dry * 0.35);
+            image.at(x, y) = c * (0.8 + 0.3 * tufts[y * size + x] + 0.12 * random.signedUniform());
         }
     }
     return image;
@@ -231,7 +241,7 @@ Image roof() {
 // The tank shell: u along the tank, v once around it starting at the top.
 Image tank() {
     const int w = 512, h = 256;
-    Image image(w, h, {0.11, 0.11, 0.12});
+    Image image(w, h, {0.17, 0.17, 0.18});
     auto noise = tileableNoise(w, h, 8, 5, 81);
     image.modulate(noise, 0.35);
     Random random(82);
@@ -248,7 +258,7 @@ Image tank() {
             }
             for (int dx = 0; dx < width; ++dx) {
                 Color& c = image.at((x + dx) % w, y);
-                c = mix(c, {0.32, 0.28, 0.22}, strength * (1 - fromTop / length));
+                c = mix(c, {0.38, 0.33, 0.25}, strength * (1 - fromTop / length));
             }
         }
     }
@@ -315,9 +325,9 @@ bool writeTextures(const std::string& folder) {
         Image (*paint)();
     };
     const Entry entries[] = {
-        {texture::ballast, ballast}, {texture::sleeper, sleeper}, {texture::rail, rail},
-        {texture::frame, frame},     {texture::wheel, wheel},     {texture::goods, goods},
-        {texture::roof, roof},       {texture::tank, tank},       {texture::coach, coach}};
+        {texture::ballast, ballast}, {texture::track, track}, {texture::grass, grass},
+        {texture::frame, frame},     {texture::wheel, wheel}, {texture::goods, goods},
+        {texture::roof, roof},       {texture::tank, tank},   {texture::coach, coach}};
     for (const Entry& entry : entries) {
         if (!entry.paint().writeBmp(folder + "/" + entry.name)) {
             return false;
