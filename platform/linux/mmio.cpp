@@ -18,7 +18,7 @@
 #include "file_path.h"
 
 // Bytes a disk file reads ahead of its I/O buffer, so refills rarely cost a system call.
-constexpr long readAheadCapacity = 256 * 1024;
+constexpr long readAheadCapacity = 64 * 1024;
 
 struct HMMIO__ {
     int file = -1;   // file descriptor; -1 for a memory file
