@@ -445,7 +445,7 @@ Wav readWav(const std::string& path) {
 
 } // namespace
 
-// Both sounds are 16-bit PCM in a format the sound layer takes, of the expected length.
+// Both sounds are 16-bit mono PCM at a rate the sound layer takes, of the expected length.
 TEST(GeneratedSounds, ArePcmOfTheirIntendedLength) {
     struct Expected {
         const char* name;
@@ -456,7 +456,7 @@ TEST(GeneratedSounds, ArePcmOfTheirIntendedLength) {
         Wav wav = readWav(std::string("meshes/") + e.name);
         ASSERT_EQ(wav.error, "");
         EXPECT_EQ(wav.bits, 16);
-        EXPECT_TRUE(wav.channels == 1 || wav.channels == 2);
+        EXPECT_EQ(wav.channels, 1) << "3-D sound buffers take mono sound only";
         EXPECT_TRUE(wav.rate == 22050 || wav.rate == 44100);
         ASSERT_GT(wav.channels, 0);
         double seconds = static_cast<double>(wav.samples.size()) / wav.channels / wav.rate;
