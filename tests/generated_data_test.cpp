@@ -257,6 +257,8 @@ TEST(GeneratedMeshes, NameReadableTextures) {
     EXPECT_LE(distinct, 20) << "the texture cache holds 20";
 }
 
+namespace {
+
 // The rail heads' inner faces: the smallest |z| of the rail steel (the highest part of the
 // track texture's faces) at its top height.
 double railInnerFace(const XMesh& mesh) {
@@ -272,6 +274,8 @@ double railInnerFace(const XMesh& mesh) {
     }
     return inner;
 }
+
+} // namespace
 
 // Straight: 4096 long from the origin along +x, two rails at standard gauge, rail tops at the
 // height the wheels stand on.
