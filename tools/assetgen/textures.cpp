@@ -77,17 +77,18 @@ Image track() {
             image.at(x, y) = c * (1.0 + 0.15 * noise[(y - railTop) * width + x]);
         }
     }
-    // Backdrop: the sky darkens upwards into the black of the cleared background; trees of
-    // varying height stand along the bottom. Their outline repeats after the picture's width.
+    // Backdrop: trees of varying height along the bottom, a band of dusk sky above them that
+    // darkens into the black of the cleared background at the top. The tree line repeats
+    // after the picture's width.
     auto outline = tileableNoise(width, 1, 16, 4, 32);
     auto leaves = tileableNoise(width, height - backdropTop, 32, 3, 33);
     const int rows = height - backdropTop;
     for (int y = backdropTop; y < height; ++y) {
-        double up = 1.0 - static_cast<double>(y - backdropTop) / rows; // 1 at the top, 0 below
-        Color sky = mix({0.62, 0.60, 0.62}, {0.18, 0.24, 0.40}, std::min(1.0, up * 1.6));
-        sky = mix(sky, {0, 0, 0}, std::clamp((up - 0.55) / 0.45, 0.0, 1.0));
+        double up = 1.0 - (y - backdropTop + 0.5) / rows; // 1 at the top, 0 at the bottom
+        double dark = std::clamp((up - 0.55) / 0.4, 0.0, 1.0);
+        Color sky = mix({0.50, 0.52, 0.60}, {0, 0, 0}, dark * dark * (3 - 2 * dark));
         for (int x = 0; x < width; ++x) {
-            double treeTop = 0.3 + 0.12 * outline[x]; // height of the tree line, 0 to 1
+            double treeTop = 0.62 + 0.14 * outline[x];
             Color c = sky;
             if (up < treeTop) {
                 double shade = 0.8 + 0.3 * leaves[(y - backdropTop) * width + x];

@@ -20,8 +20,9 @@ const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
 // Grass beyond the ballast foot on the right, out to the backdrop: farther than the camera
-// goes from the train, so that it always looks at the backdrop's front.
-const double groundOutside = 11008, backdropHeight = 4096;
+// goes from the train, so that it always looks at the backdrop's front. The backdrop, a tree
+// line, stays lower than the camera's eye, which keeps the top of the picture black.
+const double groundOutside = 11008, backdropHeight = 1280;
 const double railCentre = 96.45; // 1435 mm between the inner faces of 72 mm rail heads
 const double railHeadHalf = 4.6, railWebHalf = 1.1, railFootHalf = 9.6;
 const double railFootTop = sleeperTop + 4, railHeadBottom = sleeperTop + 12,
