@@ -1,0 +1,37 @@
+// release_all.cpp: releases what the program created, from the train down to the devices.
+// Depends on the train (sim/train.h) and the overlay (graphics/text_overlay.h).
+#include "app/release_all.h"
+
+#include "app/application_state.h"
+#include "app/scene_objects.h"
+#include "graphics/text_overlay.h"
+
+namespace {
+
+template <typename Interface> void releaseInterface(Interface*& object) {
+    if (object != nullptr) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
+} // namespace
+
+void releaseAll() {
+    train.clear();
+    if (appState.overlay != nullptr) {
+        appState.overlay->free();
+        delete appState.overlay;
+        appState.overlay = nullptr;
+    }
+    releaseInterface(appState.graphicsDevice);
+    releaseInterface(appState.direct3D);
+    releaseInterface(appState.clackSound);
+    releaseInterface(appState.runningSound);
+    releaseInterface(appState.listener);
+    releaseInterface(appState.primaryBuffer);
+    releaseInterface(appState.soundDevice);
+    releaseInterface(appState.mouseDevice);
+    releaseInterface(appState.keyboardDevice);
+    releaseInterface(appState.directInput);
+}

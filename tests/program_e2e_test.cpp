@@ -1,0 +1,98 @@
+// End-to-end tests of the programs' start-up and shutdown: they run the real programs under
+// the X server as a person would and look at what happens on the display.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/program_runner.h"
+#include "support/x_display.h"
+
+namespace {
+
+const char* const deliverables[] = {"./varnel-swvp-immediate", "./varnel-hwvp-default",
+                                    "./varnel-swvp-default", "./varnel-hwvp-immediate"};
+
+int countOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+bool anyPixelBrighterThan(const WindowPicture& picture, int level) {
+    for (uint32_t pixel : picture.pixels) {
+        int red = (pixel >> 16) & 0xFF, green = (pixel >> 8) & 0xFF, blue = pixel & 0xFF;
+        if (red > level || green > level || blue > level)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(ProgramStartUp, WithoutADisplayReportsDirect3DAndEndsWithExitCodeZero) {
+    RunningProgram program("./varnel-hwvp-immediate", {"DISPLAY=", "VARNEL_UNATTENDED=1"});
+    ASSERT_TRUE(program.started());
+    ASSERT_TRUE(program.waitForExit(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(countOf(program.errorOutput(), "Ошибка Direct3DCreate"), 1)
+        << program.errorOutput();
+}
+
+TEST(ProgramStartUp, WithoutASoundDeviceReportsItAndNeverShowsTheWindow) {
+    XDisplay display;
+    ASSERT_TRUE(display.open());
+    // OpenAL Soft with no usable backend: the default playback device cannot be opened.
+    RunningProgram program("./varnel-hwvp-immediate",
+                           {"ALSOFT_DRIVERS=nothing-here", "VARNEL_UNATTENDED=1"});
+    ASSERT_TRUE(program.started());
+    bool shown = false;
+    while (!program.waitForExit(20))
+        shown = shown || display.windowShown("Varnel");
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_EQ(countOf(program.errorOutput(), "Ошибка DirectSoundCreate8"), 1)
+        << program.errorOutput();
+}
+
+TEST(ProgramShutdown, EveryDeliverableClosesFromTheWindowManagerWithExitCodeZero) {
+    XDisplay display;
+    ASSERT_TRUE(display.open());
+    for (const char* name : deliverables) {
+        SCOPED_TRACE(name);
+        RunningProgram program(name, {"VARNEL_UNATTENDED=1", "VARNEL_FRAME_REPORT=1"});
+        ASSERT_TRUE(program.started());
+        unsigned long window = display.findWindow("Varnel", 15000);
+        ASSERT_NE(window, 0u) << program.errorOutput();
+        // Let it run a moment, as a person would, then close it.
+        EXPECT_FALSE(program.waitForExit(1500));
+        ASSERT_TRUE(display.requestClose(window));
+        ASSERT_TRUE(program.waitForExit(10000)) << program.errorOutput();
+        EXPECT_EQ(program.exitCode(), 0);
+        // The device is released once: its closing frame report appears exactly once.
+        EXPECT_EQ(countOf(program.errorOutput(), "fps average over"), 1) << program.errorOutput();
+        EXPECT_EQ(countOf(program.errorOutput(), "Ошибка"), 0) << program.errorOutput();
+    }
+}
+
+TEST(ProgramPicture, ShowsTheSceneOverTheBlackBackground) {
+    XDisplay display;
+    ASSERT_TRUE(display.open());
+    RunningProgram program("./varnel-hwvp-immediate", {"VARNEL_UNATTENDED=1"});
+    unsigned long window = display.findWindow("Varnel", 15000);
+    ASSERT_NE(window, 0u) << program.errorOutput();
+    WindowPicture picture;
+    bool drawn = false;
+    for (int attempt = 0; attempt < 50 && !drawn; ++attempt) {
+        program.waitForExit(100);
+        drawn = display.capture(window, picture) && anyPixelBrighterThan(picture, 40);
+    }
+    EXPECT_TRUE(drawn) << "the window stayed black";
+    EXPECT_EQ(picture.width, 1008);
+    EXPECT_EQ(picture.height, 729);
+    // The corners stay the clear colour: the scene sits inside the picture.
+    EXPECT_EQ(picture.at(0, 0), 0xFF000000u);
+    display.requestClose(window);
+    EXPECT_TRUE(program.waitForExit(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+}

@@ -1,0 +1,35 @@
+// program_runner.h: starts one of the built programs as a person would (working directory the
+// build folder, where `meshes` is), with extra environment settings, and collects its standard
+// error and exit code. For the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+class RunningProgram {
+public:
+    // Starts `program` (a path relative to the working directory). `environment` entries of the
+    // form NAME=VALUE are added to (or replace) the test's own; NAME= alone removes NAME.
+    RunningProgram(const std::string& program, const std::vector<std::string>& environment);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool started() const { return pid > 0; }
+    // Waits up to `milliseconds` for the program to end; true when it did.
+    bool waitForExit(int milliseconds);
+    // The exit code, or -1 when the program has not ended normally.
+    int exitCode() const { return status; }
+    // Everything the program wrote to standard error so far.
+    std::string errorOutput() const;
+    // Ends the program at once if it still runs.
+    void kill();
+
+private:
+    pid_t pid = -1;
+    int status = -1;
+    bool ended = false;
+    std::string errorFile;
+};
