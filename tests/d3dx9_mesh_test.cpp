@@ -319,6 +319,45 @@ TEST_F(D3dxMeshTest, PathWithBackslashesAndOtherCaseIsFound) {
     materials->Release();
 }
 
+// Two squares in clip space, wound clockwise on screen: the left one material 0, the right 1.
+TEST_F(D3dxMeshTest, DrawSubsetDrawsOnlyThatMaterialsFaces) {
+    const char* const squares = R"(xof 0303txt 0032
+Mesh Squares {
+ 8; -1.0;-1.0;0.5;, -1.0;1.0;0.5;, 0.0;1.0;0.5;, 0.0;-1.0;0.5;,
+    0.0;-1.0;0.5;, 0.0;1.0;0.5;, 1.0;1.0;0.5;, 1.0;-1.0;0.5;;
+ 4; 3;0,1,2;, 3;0,2,3;, 3;4,5,6;, 3;4,6,7;;
+ MeshMaterialList { 2; 4; 0, 0, 1, 1;;
+  Material Left { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }
+  Material Right { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }
+ }
+})";
+    ID3DXMesh* mesh = nullptr;
+    ASSERT_EQ(D3DXLoadMeshFromXA(write("Squares.x", squares).c_str(), D3DXMESH_SYSTEMMEM, device,
+                                 nullptr, nullptr, nullptr, nullptr, &mesh),
+              D3D_OK);
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    device->SetTransform(D3DTS_WORLD, &identity);
+    device->SetTransform(D3DTS_VIEW, &identity);
+    device->SetTransform(D3DTS_PROJECTION, &identity);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+
+    for (DWORD subset = 0; subset < 3; ++subset) {
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        device->BeginScene();
+        EXPECT_EQ(mesh->DrawSubset(subset), D3D_OK);
+        device->EndScene();
+        const std::vector<uint32_t> pixels = readBack();
+        const uint32_t left = pixels[64 * width + 64] & 0xFFFFFF;
+        const uint32_t right = pixels[64 * width + 192] & 0xFFFFFF;
+        EXPECT_EQ(left, subset == 0 ? 0xFFFFFFu : 0u) << "subset " << subset;
+        EXPECT_EQ(right, subset == 1 ? 0xFFFFFFu : 0u) << "subset " << subset;
+    }
+    mesh->Release();
+}
+
 TEST_F(D3dxMeshTest, AdjacencyJoinsTheBodyFacesAlongTheirSharedEdge) {
     ID3DXBuffer* adjacency = nullptr;
     ID3DXMesh* mesh = nullptr;

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
 class D3dxDeviceTest : public ::testing::Test {
 protected:
     static constexpr UINT width = 256;
@@ -50,6 +54,31 @@ protected:
         if (window != nullptr)
             DestroyWindow(window);
         UnregisterClassA("D3dxTestWindow", GetModuleHandleA(nullptr));
+    }
+
+    // The render target's pixels (0xXXRRGGBB, rows top to bottom) through GetRenderTargetData.
+    std::vector<uint32_t> readBack() {
+        std::vector<uint32_t> pixels(width * height);
+        IDirect3DSurface9* target = nullptr;
+        IDirect3DSurface9* copy = nullptr;
+        EXPECT_EQ(device->GetRenderTarget(0, &target), D3D_OK);
+        EXPECT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_X8R8G8B8,
+                                                      D3DPOOL_SYSTEMMEM, &copy, nullptr),
+                  D3D_OK);
+        if (target != nullptr && copy != nullptr &&
+            device->GetRenderTargetData(target, copy) == D3D_OK) {
+            D3DLOCKED_RECT locked{};
+            copy->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+            for (UINT y = 0; y < height; ++y)
+                std::memcpy(&pixels[y * width],
+                            static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch, width * 4);
+            copy->UnlockRect();
+        }
+        if (copy != nullptr)
+            copy->Release();
+        if (target != nullptr)
+            target->Release();
+        return pixels;
     }
 
     HWND window = nullptr;

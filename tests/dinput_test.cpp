@@ -61,6 +61,9 @@ protected:
         activations = deactivations = 0;
         ShowWindow(window, SW_SHOWDEFAULT);
         ASSERT_EQ(activations, 1);
+        // Let the display server's own focus change for the shown window arrive first.
+        pump();
+        SDL_Delay(100);
         pump();
     }
 
@@ -258,6 +261,7 @@ TEST_F(DirectInputTest, MouseCountsAccumulateAndClearOnRead) {
 }
 
 TEST_F(DirectInputTest, DeactivationTakesDevicesAwayUntilReacquired) {
+    key(SDL_SCANCODE_A, true);
     focus(false);
     tap(SDL_SCANCODE_PAGEDOWN);
     moveMouse(10, 10);
@@ -282,6 +286,10 @@ TEST_F(DirectInputTest, DeactivationTakesDevicesAwayUntilReacquired) {
     EXPECT_EQ(count, 0u);
     ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
     EXPECT_EQ(state.lX, 0);
+    // A key held when the window lost the focus does not stay down.
+    BYTE keys[256];
+    ASSERT_EQ(keyboard->GetDeviceState(sizeof(keys), keys), DI_OK);
+    EXPECT_EQ(keys[DIK_A], 0);
     tap(SDL_SCANCODE_RETURN);
     count = 8;
     ASSERT_EQ(readKeys(records, count), DI_OK);

@@ -257,56 +257,89 @@ TEST(GeneratedMeshes, NameReadableTextures) {
     EXPECT_LE(distinct, 20) << "the texture cache holds 20";
 }
 
-// Straight: 4096 long from the origin along +x, two rails at standard gauge, wide ballast.
+namespace {
+
+// The rail heads' inner faces and top: of the track texture's faces near the centre line
+// (sleepers and rails, not the backdrop far out), the highest points, and the smallest |z|
+// among them.
+struct RailTop {
+    double height = 0, inner = 1e30;
+};
+
+RailTop railTop(const XMesh& mesh) {
+    int track = materialNamed(mesh, "track.bmp");
+    RailTop top;
+    auto forEachNear = [&](auto visit) {
+        for (int t = 0; t < mesh.triangles(); ++t) {
+            for (int k = 0; k < 3 && mesh.faceMaterial[t] == track; ++k) {
+                const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
+                if (std::fabs(p.z) < 200) {
+                    visit(p);
+                }
+            }
+        }
+    };
+    forEachNear([&](const P3& p) { top.height = std::max(top.height, p.y); });
+    forEachNear([&](const P3& p) {
+        if (p.y > top.height - 1e-6) {
+            top.inner = std::min(top.inner, std::fabs(p.z));
+        }
+    });
+    return top;
+}
+
+} // namespace
+
+// Straight: 4096 long from the origin along +x, two rails at standard gauge, rail tops at the
+// height the wheels stand on.
 TEST(GeneratedMeshes, StraightSegmentSpansItsLengthAtStandardGauge) {
     XMesh mesh = readX("meshes/SegStraight.X");
     ASSERT_EQ(mesh.error, "");
     Bounds all = boundsOf(mesh);
     EXPECT_DOUBLE_EQ(all.low.x, 0.0);
     EXPECT_DOUBLE_EQ(all.high.x, 4096.0);
-    EXPECT_NEAR(all.low.z, -all.high.z, 1e-9);
-    int rail = materialNamed(mesh, "rail.bmp");
-    ASSERT_GE(rail, 0);
-    // The rail heads' inner faces: the smallest |z| of the rail material at its top height.
-    Bounds rails = boundsOf(mesh, rail);
-    double inner = 1e30;
-    for (int t = 0; t < mesh.triangles(); ++t) {
-        for (int k = 0; k < 3 && mesh.faceMaterial[t] == rail; ++k) {
-            const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
-            if (p.y > rails.high.y - 1) {
-                inner = std::min(inner, std::fabs(p.z));
-            }
-        }
-    }
-    EXPECT_NEAR(2 * inner, 1435.0 * 128 / 1000, 0.5);
-    EXPECT_NEAR(rails.high.y, 68.0, 1.0);
+    ASSERT_GE(materialNamed(mesh, "track.bmp"), 0);
+    RailTop rails = railTop(mesh);
+    EXPECT_NEAR(2 * rails.inner, 1435.0 * 128 / 1000, 0.5);
+    EXPECT_NEAR(rails.height, 68.0, 1.0);
 }
 
 // Left turn: from the origin heading +x to (4096, 0, 4096) heading +z, every point within the
-// quarter circle about (0, 0, 4096), and the rails at constant radii.
+// quarter circle about (0, 0, 4096), the ballast along the arc and the rails at constant radii.
 TEST(GeneratedMeshes, LeftTurnFollowsItsQuarterCircle) {
     XMesh mesh = readX("meshes/SegTurnLeft.X");
     ASSERT_EQ(mesh.error, "");
     const double radius = 4096;
+    int ballast = materialNamed(mesh, "ballast.bmp");
+    ASSERT_GE(ballast, 0);
     double firstAngle = 10, lastAngle = -10;
-    for (const P3& p : mesh.positions) {
-        double dx = p.x, dz = p.z - radius;
-        double angle = std::atan2(dx, -dz); // 0 at the start, growing towards the end
-        firstAngle = std::min(firstAngle, angle);
-        lastAngle = std::max(lastAngle, angle);
-        EXPECT_NEAR(std::hypot(dx, dz), radius, 300.0);
+    for (int t = 0; t < mesh.triangles(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
+            double dx = p.x, dz = p.z - radius;
+            if (std::hypot(dx, dz) < 1) {
+                continue; // the centre, where the grass inside the turn closes
+            }
+            double angle = std::atan2(dx, -dz); // 0 at the start, growing towards the end
+            firstAngle = std::min(firstAngle, angle);
+            lastAngle = std::max(lastAngle, angle);
+            if (mesh.faceMaterial[t] == ballast) {
+                EXPECT_NEAR(std::hypot(dx, dz), radius, 300.0);
+            }
+        }
     }
     EXPECT_NEAR(firstAngle, 0.0, 1e-3);
     EXPECT_NEAR(lastAngle, std::acos(-1.0) / 2, 1e-3);
-    int rail = materialNamed(mesh, "rail.bmp");
-    Bounds rails = boundsOf(mesh, rail);
+    int rail = materialNamed(mesh, "track.bmp");
+    const double railHeight = 68;
     int outerTop = 0, innerTop = 0;
     for (int t = 0; t < mesh.triangles(); ++t) {
         for (int k = 0; k < 3 && mesh.faceMaterial[t] == rail; ++k) {
             const P3& p = mesh.positions[mesh.faces[t * 3 + k]];
-            if (p.y > rails.high.y - 1e-6) {
-                double r = std::hypot(p.x, p.z - radius);
+            double r = std::hypot(p.x, p.z - radius);
+            if (std::fabs(r - radius) < 200 && p.y > railHeight - 1e-6) {
                 // Rail heads: 96.45 either side of the centre line, 4.6 wide each way.
+                EXPECT_LT(p.y, railHeight + 1e-6);
                 if (r > radius) {
                     EXPECT_NEAR(r, radius + 96.45, 4.7);
                     ++outerTop;
@@ -431,7 +464,7 @@ Wav readWav(const std::string& path) {
 
 } // namespace
 
-// Both sounds are 16-bit PCM in a format the sound layer takes, of the expected length.
+// Both sounds are 16-bit mono PCM at a rate the sound layer takes, of the expected length.
 TEST(GeneratedSounds, ArePcmOfTheirIntendedLength) {
     struct Expected {
         const char* name;
@@ -442,7 +475,7 @@ TEST(GeneratedSounds, ArePcmOfTheirIntendedLength) {
         Wav wav = readWav(std::string("meshes/") + e.name);
         ASSERT_EQ(wav.error, "");
         EXPECT_EQ(wav.bits, 16);
-        EXPECT_TRUE(wav.channels == 1 || wav.channels == 2);
+        EXPECT_EQ(wav.channels, 1) << "3-D sound buffers take mono sound only";
         EXPECT_TRUE(wav.rate == 22050 || wav.rate == 44100);
         ASSERT_GT(wav.channels, 0);
         double seconds = static_cast<double>(wav.samples.size()) / wav.channels / wav.rate;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "scene_setup.h"
+
 namespace {
 
 constexpr double startTargetSpeed = 2133.3334350585938; // 60 km/h
@@ -43,8 +45,7 @@ protected:
                             nullptr, windowClass.hInstance, nullptr);
         initResult = initInput(windowClass.hInstance);
         ShowWindow(appState.mainWindow, SW_SHOWDEFAULT);
-        buildTrack();
-        buildRollingStockTypes();
+        ensureSceneTypes();
     }
     static void TearDownTestSuite() {
         train.clear();

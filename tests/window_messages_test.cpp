@@ -103,6 +103,27 @@ TEST_F(WindowTest, ClassRegistrationRules) {
     EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
 }
 
+LRESULT CALLBACK refusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    deliveries.push_back({window, message, wParam});
+    return message == WM_CREATE ? -1 : DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(WindowTest, CreationFailsWhenTheProcedureRefusesIt) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = refusingProc;
+    windowClass.lpszClassName = "RefusingClass";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    EXPECT_EQ(CreateWindowExA(0, "RefusingClass", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr,
+                              nullptr),
+              nullptr);
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[0].message, UINT(WM_CREATE));
+    EXPECT_EQ(deliveries[1].message, UINT(WM_DESTROY));
+    // No window of the class is left behind.
+    EXPECT_TRUE(UnregisterClassA("RefusingClass", nullptr));
+}
+
 TEST_F(WindowTest, ShowWindowActivatesBeforeReturning) {
     insideShowWindow = true;
     activatedInsideShowWindow = false;
@@ -116,6 +137,30 @@ TEST_F(WindowTest, ShowWindowActivatesBeforeReturning) {
     EXPECT_TRUE(ShowWindow(window, SW_SHOW));
     drain();
     EXPECT_FALSE(delivered(WM_ACTIVATE));
+}
+
+TEST_F(WindowTest, FocusChangesReachTheProcedureFromPeek) {
+    ShowWindow(window, SW_SHOW);
+    // Let the display server's own focus change for the shown window arrive first.
+    drain();
+    SDL_Delay(100);
+    drain();
+    deliveries.clear();
+    SDL_Event event = {};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = SDL_GetWindowID(sdlWindowOf(window));
+    // A burst of focus changes between two peeks, ending with the focus lost.
+    for (int i = 0; i < 41; ++i) {
+        event.window.event = i % 2 == 0 ? SDL_WINDOWEVENT_FOCUS_LOST : SDL_WINDOWEVENT_FOCUS_GAINED;
+        SDL_PushEvent(&event);
+    }
+    EXPECT_EQ(GetActiveWindow(), nullptr);
+    EXPECT_TRUE(deliveries.empty()); // sent from the next peek, not from the event
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    ASSERT_FALSE(deliveries.empty());
+    EXPECT_EQ(deliveries.back().message, UINT(WM_ACTIVATE));
+    EXPECT_EQ(deliveries.back().wParam, WPARAM(WA_INACTIVE));
 }
 
 TEST_F(WindowTest, PeekRemovesOneMessagePerCallInOrder) {

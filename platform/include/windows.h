@@ -2,7 +2,7 @@
 // Base types (fixed width, as on Windows), result codes, GUIDs and IUnknown, the window
 // class, window, message loop, message box and module/resource functions.
 // Implemented in platform/linux/ on SDL2: window.cpp, messages.cpp, message_box.cpp,
-// resources.cpp; main() in entry.cpp calls WinMain.
+// resources.cpp, guids.cpp; main() in entry.cpp calls WinMain.
 #pragma once
 
 #include <cstddef>

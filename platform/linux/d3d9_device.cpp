@@ -49,8 +49,8 @@ bool validPresentation(const D3DPRESENT_PARAMETERS& p) {
 HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags,
                        D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** result) {
     const DWORD processing =
-        behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING |
-                         D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_MIXED_VERTEXPROCESSING);
+        behaviorFlags & (D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_HARDWARE_VERTEXPROCESSING |
+                         D3DCREATE_MIXED_VERTEXPROCESSING);
     if (processing != D3DCREATE_SOFTWARE_VERTEXPROCESSING &&
         processing != D3DCREATE_HARDWARE_VERTEXPROCESSING &&
         processing != D3DCREATE_MIXED_VERTEXPROCESSING)
@@ -153,13 +153,17 @@ Device::~Device() {
     unbind(indices);
     indices = nullptr;
     clock.summary();
-    if (current)
+    if (current) {
+        glDeleteTextures(1, &frontCopy);
         SDL_GL_MakeCurrent(sdlWindow, nullptr);
+    }
     SDL_GL_DeleteContext(context);
     direct3D->Release();
 }
 
-bool Device::windowAlive() const { return sdlWindowOf(window) == sdlWindow; }
+bool Device::windowAlive() const {
+    return sdlWindowOf(window) == sdlWindow;
+}
 
 void Device::makeCurrent() {
     if (SDL_GL_GetCurrentContext() != context && windowAlive())
@@ -178,7 +182,9 @@ HRESULT Device::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG Device::AddRef() { return ++refs; }
+ULONG Device::AddRef() {
+    return ++refs;
+}
 
 ULONG Device::Release() {
     ULONG left = --refs;
@@ -187,7 +193,9 @@ ULONG Device::Release() {
     return left;
 }
 
-HRESULT Device::TestCooperativeLevel() { return D3D_OK; }
+HRESULT Device::TestCooperativeLevel() {
+    return D3D_OK;
+}
 
 HRESULT Device::GetDirect3D(IDirect3D9** result) {
     if (result == nullptr)
@@ -283,6 +291,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     }
     if (mask == 0)
         return D3D_OK;
+    backHoldsPicture = false;
 
     // Clearing covers the viewport, cut by the scissor rectangle when its test is on, and
     // by each given rectangle.
@@ -364,9 +373,13 @@ HRESULT SwapChain::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG SwapChain::AddRef() { return device->AddRef(); }
+ULONG SwapChain::AddRef() {
+    return device->AddRef();
+}
 
-ULONG SwapChain::Release() { return device->Release(); }
+ULONG SwapChain::Release() {
+    return device->Release();
+}
 
 HRESULT SwapChain::GetDevice(IDirect3DDevice9** result) {
     if (result == nullptr)

@@ -11,6 +11,11 @@
 namespace d3d9 {
 namespace {
 
+// Direct3D's pixel centres lie on integer coordinates, OpenGL's half a pixel further. The
+// picture moves by a little less than half a pixel, so that an edge through pixel centres
+// covers the pixels right of and below it, as Direct3D's fill rule does.
+constexpr float pixelCentreShift = 0.5f - 1.0f / 128.0f;
+
 D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     D3DMATRIX r = {};
     for (int i = 0; i < 4; ++i)
@@ -442,21 +447,20 @@ void Device::applyTransforms(bool pretransformed) {
     if (pretransformed) {
         // Screen pixels with y down and depth 0..1; pixel centres on integer coordinates.
         glLoadIdentity();
-        const double left = double(viewport.X) - 0.5;
-        const double top = double(viewport.Y) - 0.5;
+        const double left = double(viewport.X) - pixelCentreShift;
+        const double top = double(viewport.Y) - pixelCentreShift;
         glOrtho(left, left + viewport.Width, top + viewport.Height, top, 0.0, -1.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
     } else {
-        // Clip depth 0..w becomes -w..w, and the picture moves half a pixel so that
-        // Direct3D's integer pixel centres fall on OpenGL's.
+        // Clip depth 0..w becomes -w..w, and the picture moves to OpenGL's pixel centres.
         D3DMATRIX fix = {};
         fix._11 = 1.0f;
         fix._22 = 1.0f;
         fix._33 = 2.0f;
         fix._44 = 1.0f;
-        fix._41 = 1.0f / float(viewport.Width);
-        fix._42 = -1.0f / float(viewport.Height);
+        fix._41 = 2.0f * pixelCentreShift / float(viewport.Width);
+        fix._42 = -2.0f * pixelCentreShift / float(viewport.Height);
         fix._43 = -1.0f;
         const D3DMATRIX projection = multiply(transforms[D3DTS_PROJECTION], fix);
         glLoadMatrixf(&projection._11);
@@ -522,10 +526,8 @@ void Device::applyMaterial(DWORD format) {
 
     // The vertex colour stands in for the diffuse and/or ambient colour when asked to.
     const bool vertexColor = renderStates[D3DRS_COLORVERTEX] && (format & D3DFVF_DIFFUSE);
-    const bool diffuse =
-        vertexColor && renderStates[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
-    const bool ambient =
-        vertexColor && renderStates[D3DRS_AMBIENTMATERIALSOURCE] == D3DMCS_COLOR1;
+    const bool diffuse = vertexColor && renderStates[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1;
+    const bool ambient = vertexColor && renderStates[D3DRS_AMBIENTMATERIALSOURCE] == D3DMCS_COLOR1;
     if (diffuse || ambient) {
         glColorMaterial(GL_FRONT_AND_BACK, diffuse && ambient ? GL_AMBIENT_AND_DIFFUSE
                                            : diffuse          ? GL_DIFFUSE
@@ -547,10 +549,8 @@ void Device::applyTextureStage() {
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, texture->name);
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
-        setCombiner(false, stage[D3DTSS_COLOROP], stage[D3DTSS_COLORARG1],
-                    stage[D3DTSS_COLORARG2]);
-        setCombiner(true, stage[D3DTSS_ALPHAOP], stage[D3DTSS_ALPHAARG1],
-                    stage[D3DTSS_ALPHAARG2]);
+        setCombiner(false, stage[D3DTSS_COLOROP], stage[D3DTSS_COLORARG1], stage[D3DTSS_COLORARG2]);
+        setCombiner(true, stage[D3DTSS_ALPHAOP], stage[D3DTSS_ALPHAARG1], stage[D3DTSS_ALPHAARG2]);
         GLfloat factor[4];
         colorOf(renderStates[D3DRS_TEXTUREFACTOR], factor);
         glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
@@ -581,6 +581,7 @@ void Device::applySampler(Texture* texture) {
 
 void Device::applyState(bool pretransformed) {
     makeCurrent();
+    backHoldsPicture = false;
     if (pretransformed != lastPretransformed) {
         lastPretransformed = pretransformed;
         transformsDirty = true;
@@ -615,8 +616,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT coun
         return D3DERR_INVALIDCALL;
     applyState((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
     glBindBuffer(GL_ARRAY_BUFFER, stream->store.name);
-    setVertexPointers(fvf, reinterpret_cast<const uint8_t*>(uintptr_t(streamOffset)),
-                      streamStride);
+    setVertexPointers(fvf, reinterpret_cast<const uint8_t*>(uintptr_t(streamOffset)), streamStride);
     glDrawArrays(mode, GLint(startVertex), GLsizei(vertices));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     return D3D_OK;
@@ -647,8 +647,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
     GLenum mode = GL_TRIANGLES;
     const UINT indexCount = primitiveVertices(type, count, mode);
     const UINT size = vertexSize(fvf);
-    if (!inScene || stream == nullptr || indices == nullptr || size == 0 ||
-        streamStride < size || indexCount == 0)
+    if (!inScene || stream == nullptr || indices == nullptr || size == 0 || streamStride < size ||
+        indexCount == 0)
         return count == 0 && inScene ? D3D_OK : D3DERR_INVALIDCALL;
     const D3DFORMAT format = indices->desc.Format;
     const UINT indexSize = format == D3DFMT_INDEX16 ? 2 : 4;
@@ -658,8 +658,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
     const int64_t first = int64_t(streamOffset) + int64_t(baseVertex) * streamStride;
     const uint32_t largest =
         largestIndex(indices->store.bytes.data(), format, startIndex, indexCount);
-    if (first < 0 || uint64_t(first) + (uint64_t(largest) + 1) * streamStride >
-                         stream->store.bytes.size())
+    if (first < 0 ||
+        uint64_t(first) + (uint64_t(largest) + 1) * streamStride > stream->store.bytes.size())
         return D3DERR_INVALIDCALL;
     applyState((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
     glBindBuffer(GL_ARRAY_BUFFER, stream->store.name);
@@ -704,8 +704,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     applyState((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
     setVertexPointers(fvf, static_cast<const uint8_t*>(vertices), stride);
     glDrawElements(mode, GLsizei(indexCount),
-                   indexFormat == D3DFMT_INDEX16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
-                   indexData);
+                   indexFormat == D3DFMT_INDEX16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, indexData);
     SetStreamSource(0, nullptr, 0, 0);
     SetIndices(nullptr);
     return D3D_OK;

@@ -40,9 +40,8 @@ struct Direct3D final : IDirect3D9 {
     ULONG Release() override;
     UINT GetAdapterCount() override;
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
-    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
-                         DWORD behaviorFlags, D3DPRESENT_PARAMETERS* presentation,
-                         IDirect3DDevice9** device) override;
+    HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
+                         D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device) override;
 
     ULONG refs = 1;
 };
@@ -71,12 +70,12 @@ struct Surface final : IDirect3DSurface9 {
     HRESULT UnlockRect() override;
 
     Kind kind = Kind::offscreen;
-    ResourceLife life;              // offscreen surfaces only
-    Texture* container = nullptr;   // texture levels only
-    UINT level = 0;                 // texture levels only
+    ResourceLife life;            // offscreen surfaces only
+    Texture* container = nullptr; // texture levels only
+    UINT level = 0;               // texture levels only
     D3DSURFACE_DESC desc = {};
-    std::vector<uint8_t> pixels;    // offscreen surfaces only
-    bool locked = false;            // offscreen surfaces only
+    std::vector<uint8_t> pixels; // offscreen surfaces only
+    bool locked = false;         // offscreen surfaces only
 };
 
 // A 2-D texture with its levels in system memory and in one OpenGL texture object.
@@ -239,10 +238,8 @@ struct Device final : IDirect3DDevice9 {
     HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
     HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
     HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
-    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                 DWORD* value) override;
-    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
-                                 DWORD value) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
     HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
     HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
     HRESULT SetFVF(DWORD fvf) override;
@@ -290,6 +287,7 @@ struct Device final : IDirect3DDevice9 {
                                 IDirect3DSurface9* destSurface) override;
     HRESULT GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurface) override;
     void readPixels(GLenum buffer, Surface* target);
+    void copyPicture(const std::vector<uint8_t>& rows, Surface* target);
 
     // Identity and window.
     ULONG refs = 1;
@@ -305,6 +303,9 @@ struct Device final : IDirect3DDevice9 {
     Surface backBuffer;
     PresentClock clock;
     bool inScene = false;
+    GLuint frontCopy = 0; // the last presented picture, once asked for
+    bool frontCopyValid = false;
+    bool backHoldsPicture = false; // nothing cleared or drawn since the last Present
 
     // Direct3D state.
     std::array<DWORD, renderStateCount> renderStates = {};

@@ -36,7 +36,9 @@ HRESULT Direct3D::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG Direct3D::AddRef() { return ++refs; }
+ULONG Direct3D::AddRef() {
+    return ++refs;
+}
 
 ULONG Direct3D::Release() {
     ULONG left = --refs;
@@ -48,7 +50,9 @@ ULONG Direct3D::Release() {
     return left;
 }
 
-UINT Direct3D::GetAdapterCount() { return 1; }
+UINT Direct3D::GetAdapterCount() {
+    return 1;
+}
 
 HRESULT Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
     if (adapter != D3DADAPTER_DEFAULT || mode == nullptr)

@@ -1,6 +1,8 @@
 // d3d9_present.cpp: Present (swap of the window's OpenGL buffers, with pacing for waiting
 // intervals on displays without vertical sync, and the VARNEL_FRAME_REPORT frame counts) and
-// the read-back of the picture into system-memory surfaces for tests.
+// the read-back of the picture into system-memory surfaces for tests. The front buffer of a
+// window cannot be read back everywhere, so once GetFrontBufferData has been used each Present
+// keeps a copy of its picture.
 #include "d3d9_internal.h"
 
 #include <cstdio>
@@ -107,21 +109,26 @@ HRESULT Device::Present(const RECT* sourceRect, const RECT* destRect, HWND destW
     if (!windowAlive())
         return D3DERR_DEVICELOST;
     makeCurrent();
+    if (frontCopy != 0) {
+        glBindTexture(GL_TEXTURE_2D, frontCopy);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0,
+                            drawableHeight - GLint(backBuffer.desc.Height),
+                            GLsizei(backBuffer.desc.Width), GLsizei(backBuffer.desc.Height));
+        stageDirty = true;
+        frontCopyValid = true;
+    }
     SDL_GL_SwapWindow(sdlWindow);
+    // Copying swaps leave the picture in the back buffer until the next clear or draw.
+    backHoldsPicture = true;
     clock.afterSwap();
     return D3D_OK;
 }
 
-// Copies the picture of a colour buffer into the top-left corner of a surface, rows top
-// first, as opaque X8R8G8B8 / A8R8G8B8 pixels.
-void Device::readPixels(GLenum buffer, Surface* target) {
-    makeCurrent();
+// Copies a picture read from OpenGL (rows bottom first) into the top-left corner of a
+// surface, rows top first, as opaque X8R8G8B8 / A8R8G8B8 pixels.
+void Device::copyPicture(const std::vector<uint8_t>& rows, Surface* target) {
     const UINT width = backBuffer.desc.Width;
     const UINT height = backBuffer.desc.Height;
-    std::vector<uint8_t> rows(size_t(width) * height * 4);
-    glReadBuffer(buffer);
-    glReadPixels(0, drawableHeight - GLint(height), GLsizei(width), GLsizei(height), GL_BGRA,
-                 GL_UNSIGNED_BYTE, rows.data());
     const size_t pitch = size_t(target->desc.Width) * 4;
     for (UINT y = 0; y < height; ++y) {
         const uint8_t* from = rows.data() + size_t(height - 1 - y) * width * 4;
@@ -133,6 +140,17 @@ void Device::readPixels(GLenum buffer, Surface* target) {
             to[x * 4 + 3] = 0xff;
         }
     }
+}
+
+void Device::readPixels(GLenum buffer, Surface* target) {
+    makeCurrent();
+    const UINT width = backBuffer.desc.Width;
+    const UINT height = backBuffer.desc.Height;
+    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    glReadBuffer(buffer);
+    glReadPixels(0, drawableHeight - GLint(height), GLsizei(width), GLsizei(height), GL_BGRA,
+                 GL_UNSIGNED_BYTE, rows.data());
+    copyPicture(rows, target);
 }
 
 HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget,
@@ -158,7 +176,24 @@ HRESULT Device::GetFrontBufferData(UINT index, IDirect3DSurface9* destSurface) {
         return D3DERR_INVALIDCALL;
     if (!windowAlive())
         return D3DERR_DEVICELOST;
-    readPixels(GL_FRONT, target);
+    makeCurrent();
+    if (frontCopyValid) {
+        std::vector<uint8_t> rows(size_t(backBuffer.desc.Width) * backBuffer.desc.Height * 4);
+        glBindTexture(GL_TEXTURE_2D, frontCopy);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+        stageDirty = true;
+        copyPicture(rows, target);
+    } else {
+        readPixels(backHoldsPicture ? GL_BACK : GL_FRONT, target);
+    }
+    // From now on each Present keeps a copy of its picture.
+    if (frontCopy == 0) {
+        glGenTextures(1, &frontCopy);
+        glBindTexture(GL_TEXTURE_2D, frontCopy);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(backBuffer.desc.Width),
+                     GLsizei(backBuffer.desc.Height), 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        stageDirty = true;
+    }
     return D3D_OK;
 }
 

@@ -21,8 +21,8 @@ bool lockArea(const RECT* rect, UINT width, UINT height, RECT& area) {
         area = {0, 0, LONG(width), LONG(height)};
         return true;
     }
-    if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right ||
-        rect->top >= rect->bottom || rect->right > LONG(width) || rect->bottom > LONG(height))
+    if (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
+        rect->right > LONG(width) || rect->bottom > LONG(height))
         return false;
     area = *rect;
     return true;
@@ -76,17 +76,23 @@ void bind(Texture* texture) {
     if (texture != nullptr)
         ++texture->life.bindings;
 }
-void unbind(Texture* texture) { unbindResource(texture); }
+void unbind(Texture* texture) {
+    unbindResource(texture);
+}
 void bind(VertexBuffer* buffer) {
     if (buffer != nullptr)
         ++buffer->life.bindings;
 }
-void unbind(VertexBuffer* buffer) { unbindResource(buffer); }
+void unbind(VertexBuffer* buffer) {
+    unbindResource(buffer);
+}
 void bind(IndexBuffer* buffer) {
     if (buffer != nullptr)
         ++buffer->life.bindings;
 }
-void unbind(IndexBuffer* buffer) { unbindResource(buffer); }
+void unbind(IndexBuffer* buffer) {
+    unbindResource(buffer);
+}
 
 // Textures.
 
@@ -126,10 +132,10 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levelCount, DWORD us
         level.surface.kind = Surface::Kind::textureLevel;
         level.surface.container = texture;
         level.surface.level = i;
-        level.surface.desc = {format, D3DRTYPE_SURFACE, usage, pool, D3DMULTISAMPLE_NONE, 0,
-                              level.width, level.height};
-        glTexImage2D(GL_TEXTURE_2D, GLint(i), internal, GLsizei(level.width),
-                     GLsizei(level.height), 0, GL_BGRA, GL_UNSIGNED_BYTE, level.pixels.data());
+        level.surface.desc = {format, D3DRTYPE_SURFACE, usage,       pool, D3DMULTISAMPLE_NONE,
+                              0,      level.width,      level.height};
+        glTexImage2D(GL_TEXTURE_2D, GLint(i), internal, GLsizei(level.width), GLsizei(level.height),
+                     0, GL_BGRA, GL_UNSIGNED_BYTE, level.pixels.data());
     }
     stageDirty = true;
     AddRef();
@@ -152,11 +158,21 @@ HRESULT Texture::QueryInterface(REFIID riid, void** object) {
                                             IID_IDirect3DBaseTexture9);
 }
 
-ULONG Texture::AddRef() { return ++life.refs; }
-ULONG Texture::Release() { return releaseResource(this); }
-HRESULT Texture::GetDevice(IDirect3DDevice9** device) { return giveDevice(life.device, device); }
-D3DRESOURCETYPE Texture::GetType() { return D3DRTYPE_TEXTURE; }
-DWORD Texture::GetLevelCount() { return DWORD(levels.size()); }
+ULONG Texture::AddRef() {
+    return ++life.refs;
+}
+ULONG Texture::Release() {
+    return releaseResource(this);
+}
+HRESULT Texture::GetDevice(IDirect3DDevice9** device) {
+    return giveDevice(life.device, device);
+}
+D3DRESOURCETYPE Texture::GetType() {
+    return D3DRTYPE_TEXTURE;
+}
+DWORD Texture::GetLevelCount() {
+    return DWORD(levels.size());
+}
 
 HRESULT Texture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) {
     if (desc == nullptr || level >= levels.size())
@@ -214,9 +230,8 @@ HRESULT Texture::UnlockRect(UINT index) {
 
 // Surfaces.
 
-HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format,
-                                            D3DPOOL pool, IDirect3DSurface9** result,
-                                            HANDLE* shared) {
+HRESULT Device::CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
+                                            IDirect3DSurface9** result, HANDLE* shared) {
     if (result == nullptr)
         return D3DERR_INVALIDCALL;
     *result = nullptr;
@@ -272,7 +287,9 @@ HRESULT Surface::GetDevice(IDirect3DDevice9** device) {
     return giveDevice(kind == Kind::textureLevel ? container->life.device : life.device, device);
 }
 
-D3DRESOURCETYPE Surface::GetType() { return D3DRTYPE_SURFACE; }
+D3DRESOURCETYPE Surface::GetType() {
+    return D3DRTYPE_SURFACE;
+}
 
 HRESULT Surface::GetDesc(D3DSURFACE_DESC* result) {
     if (result == nullptr)
@@ -402,12 +419,18 @@ HRESULT VertexBuffer::QueryInterface(REFIID riid, void** object) {
                                                  IID_IDirect3DVertexBuffer9);
 }
 
-ULONG VertexBuffer::AddRef() { return ++life.refs; }
-ULONG VertexBuffer::Release() { return releaseResource(this); }
+ULONG VertexBuffer::AddRef() {
+    return ++life.refs;
+}
+ULONG VertexBuffer::Release() {
+    return releaseResource(this);
+}
 HRESULT VertexBuffer::GetDevice(IDirect3DDevice9** device) {
     return giveDevice(life.device, device);
 }
-D3DRESOURCETYPE VertexBuffer::GetType() { return D3DRTYPE_VERTEXBUFFER; }
+D3DRESOURCETYPE VertexBuffer::GetType() {
+    return D3DRTYPE_VERTEXBUFFER;
+}
 
 HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     return store.lock(offset, size, data, flags);
@@ -453,12 +476,18 @@ HRESULT IndexBuffer::QueryInterface(REFIID riid, void** object) {
                                                 IID_IDirect3DIndexBuffer9);
 }
 
-ULONG IndexBuffer::AddRef() { return ++life.refs; }
-ULONG IndexBuffer::Release() { return releaseResource(this); }
+ULONG IndexBuffer::AddRef() {
+    return ++life.refs;
+}
+ULONG IndexBuffer::Release() {
+    return releaseResource(this);
+}
 HRESULT IndexBuffer::GetDevice(IDirect3DDevice9** device) {
     return giveDevice(life.device, device);
 }
-D3DRESOURCETYPE IndexBuffer::GetType() { return D3DRTYPE_INDEXBUFFER; }
+D3DRESOURCETYPE IndexBuffer::GetType() {
+    return D3DRTYPE_INDEXBUFFER;
+}
 
 HRESULT IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     return store.lock(offset, size, data, flags);

@@ -9,7 +9,9 @@
 namespace d3d9 {
 namespace {
 
-DWORD floatBits(float value) { return std::bit_cast<DWORD>(value); }
+DWORD floatBits(float value) {
+    return std::bit_cast<DWORD>(value);
+}
 
 D3DMATRIX identity() {
     D3DMATRIX m = {};

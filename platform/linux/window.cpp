@@ -96,9 +96,22 @@ int findClass(LPCSTR name) {
     return -1;
 }
 
+void removeSent(int index) {
+    --windowSystem.sentCount;
+    memmove(windowSystem.sent + index, windowSystem.sent + index + 1,
+            sizeof(SentMessage) * (windowSystem.sentCount - index));
+}
+
 void queueSent(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (windowSystem.sentCount == sentCapacity)
-        return;
+    // When full, the oldest message of the same kind for the window is superseded by the new
+    // one, so the procedure still learns the latest activation state.
+    if (windowSystem.sentCount == sentCapacity) {
+        int oldest = 0;
+        for (int i = windowSystem.sentCount - 1; i >= 0; --i)
+            if (windowSystem.sent[i].window == window && windowSystem.sent[i].message == message)
+                oldest = i;
+        removeSent(oldest);
+    }
     windowSystem.sent[windowSystem.sentCount++] = {window, message, wParam, lParam};
 }
 
@@ -228,9 +241,7 @@ void pumpWindowEvents() {
     // Deliver one at a time from the front: a procedure may cause further activations.
     while (windowSystem.sentCount > 0) {
         SentMessage message = windowSystem.sent[0];
-        --windowSystem.sentCount;
-        memmove(windowSystem.sent, windowSystem.sent + 1,
-                sizeof(SentMessage) * windowSystem.sentCount);
+        removeSent(0);
         if (findWindow(message.window))
             SendMessageA(message.window, message.message, message.wParam, message.lParam);
     }

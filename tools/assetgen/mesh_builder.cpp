@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 Vec3 normalized(Vec3 v) {
     double length = std::sqrt(dot(v, v));
@@ -29,6 +30,9 @@ void MeshBuilder::addTriangle(int material, int a, int b, int c, Vec3 outward) {
     }
     Vec3 pa = vertices[a].position;
     Vec3 facing = cross(vertices[b].position - pa, vertices[c].position - pa);
+    if (dot(facing, facing) < 1e-12) {
+        return; // no area, nothing to draw (a strip closing in on a point)
+    }
     // In a left-handed frame a clockwise triangle seen from outside has (b - a) x (c - a)
     // pointing outwards.
     if (dot(facing, outward) < 0) {

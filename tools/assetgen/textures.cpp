@@ -1,4 +1,5 @@
-// textures.cpp: paints the procedural textures (gravel, creosoted wood, rail steel, painted
+// textures.cpp: paints the procedural textures (gravel, creosoted wood and rail steel, grass,
+// painted
 // and grimy steel, wheel, box van planks, roof sheets, tank, coach livery with windows).
 // Depends on image.h, random.h and textures.h.
 #include "textures.h"
@@ -45,44 +46,73 @@ Image ballast() {
     return image;
 }
 
-Image sleeper() {
-    const int w = 256, h = 64;
-    Image image(w, h, {0.24, 0.17, 0.11});
-    // Grain runs along u, the sleeper's length: noise stretched across the rows.
-    auto grain = tileableNoise(w, h, 2, 5, 21);
-    auto fine = tileableNoise(w, h, 32, 2, 22);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            double g = std::sin(y * 0.9 + grain[y * w + x] * 6.0) * 0.5 + 0.5;
-            image.at(x, y) = image.at(x, y) * (0.7 + 0.35 * g + 0.15 * fine[y * w + x]);
+// Sleeper wood, rail steel and the backdrop, one above the other (see textures.h).
+Image track() {
+    const int width = 256, height = 512;
+    const int railTop = height / 4, backdropTop = height / 2;
+    Image image(width, height, {0.24, 0.17, 0.11});
+    // Creosoted wood: grain along u, the sleeper's length, darker oil-stained ends.
+    auto grain = tileableNoise(width, railTop, 2, 5, 21);
+    auto fine = tileableNoise(width, railTop, 32, 2, 22);
+    for (int y = 0; y < railTop; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double g = std::sin(y * 0.9 + grain[y * width + x] * 6.0) * 0.5 + 0.5;
+            double edge = std::min(1.0, std::min(x, width - 1 - x) / 12.0);
+            image.at(x, y) = image.at(x, y) *
+                             ((0.7 + 0.35 * g + 0.15 * fine[y * width + x]) * (0.65 + 0.35 * edge));
         }
     }
-    // Darker, oil-stained ends and a dirty middle.
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            double edge = std::min(x, w - 1 - x) / 12.0;
-            image.at(x, y) = image.at(x, y) * (0.65 + 0.35 * std::min(1.0, edge));
-        }
-    }
-    return image;
-}
-
-Image rail() {
-    const int size = 64;
-    Image image(size, size);
-    auto noise = tileableNoise(size, size, 8, 3, 31);
-    for (int y = 0; y < size; ++y) {
-        double v = (y + 0.5) / size;
-        for (int x = 0; x < size; ++x) {
+    auto noise = tileableNoise(width, railTop, 8, 3, 31);
+    for (int y = railTop; y < backdropTop; ++y) {
+        double v = (y + 0.5) / height;
+        for (int x = 0; x < width; ++x) {
             Color c;
-            if (v < texture::railHeadV1) {
+            if (v < (texture::railHeadV1 + texture::railSideV0) / 2) {
                 c = {0.78, 0.79, 0.80}; // polished running band
             } else if (v < texture::railSideV0) {
                 c = {0.45, 0.42, 0.40}; // worn gauge corner
             } else {
                 c = {0.36, 0.22, 0.13}; // rust
             }
-            image.at(x, y) = c * (1.0 + 0.15 * noise[y * size + x]);
+            image.at(x, y) = c * (1.0 + 0.15 * noise[(y - railTop) * width + x]);
+        }
+    }
+    // Backdrop: the sky darkens upwards into the black of the cleared background; trees of
+    // varying height stand along the bottom. Their outline repeats after the picture's width.
+    auto outline = tileableNoise(width, 1, 16, 4, 32);
+    auto leaves = tileableNoise(width, height - backdropTop, 32, 3, 33);
+    const int rows = height - backdropTop;
+    for (int y = backdropTop; y < height; ++y) {
+        double up = 1.0 - static_cast<double>(y - backdropTop) / rows; // 1 at the top, 0 below
+        Color sky = mix({0.62, 0.60, 0.62}, {0.18, 0.24, 0.40}, std::min(1.0, up * 1.6));
+        sky = mix(sky, {0, 0, 0}, std::clamp((up - 0.55) / 0.45, 0.0, 1.0));
+        for (int x = 0; x < width; ++x) {
+            double treeTop = 0.3 + 0.12 * outline[x]; // height of the tree line, 0 to 1
+            Color c = sky;
+            if (up < treeTop) {
+                double shade = 0.8 + 0.3 * leaves[(y - backdropTop) * width + x];
+                c = Color{0.10, 0.17, 0.09} * shade * (0.7 + 0.5 * up / treeTop);
+            }
+            image.at(x, y) = c;
+        }
+    }
+    return image;
+}
+
+// Rough grass with dry patches and darker tufts.
+Image grass() {
+    const int size = 256;
+    Image image(size, size);
+    // Patches smaller than a tile and of low contrast, so that the repeat does not show as a
+    // checkerboard from afar.
+    auto patches = tileableNoise(size, size, 8, 3, 111);
+    auto tufts = tileableNoise(size, size, 64, 2, 112);
+    Random random(113);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            double dry = std::clamp(patches[y * size + x] + 0.3, 0.0, 1.0);
+            Color c = mix({0.22, 0.34, 0.13}, {0.40, 0.39, 0.21}, dry * 0.35);
+            image.at(x, y) = c * (0.8 + 0.3 * tufts[y * size + x] + 0.12 * random.signedUniform());
         }
     }
     return image;
@@ -315,9 +345,9 @@ bool writeTextures(const std::string& folder) {
         Image (*paint)();
     };
     const Entry entries[] = {
-        {texture::ballast, ballast}, {texture::sleeper, sleeper}, {texture::rail, rail},
-        {texture::frame, frame},     {texture::wheel, wheel},     {texture::goods, goods},
-        {texture::roof, roof},       {texture::tank, tank},       {texture::coach, coach}};
+        {texture::ballast, ballast}, {texture::track, track}, {texture::grass, grass},
+        {texture::frame, frame},     {texture::wheel, wheel}, {texture::goods, goods},
+        {texture::roof, roof},       {texture::tank, tank},   {texture::coach, coach}};
     for (const Entry& entry : entries) {
         if (!entry.paint().writeBmp(folder + "/" + entry.name)) {
             return false;

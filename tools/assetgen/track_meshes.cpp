@@ -1,6 +1,7 @@
 // track_meshes.cpp: builds a track segment along a centre line (straight or quarter circle):
-// a ballast bed, sleepers and two flat-bottomed rails at standard gauge. Coordinates across
-// the track are measured to the left of the centre line, heights from the ground.
+// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, on grass that reaches
+// out to a backdrop of sky and trees. Coordinates across the track are measured to the left of
+// the centre line, heights from the ground.
 // Depends on mesh_builder.h and textures.h.
 #include "track_meshes.h"
 
@@ -18,6 +19,9 @@ const double halfPi = 1.5707963267948966;
 const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
+// Grass beyond the ballast foot on the right, out to the backdrop: farther than the camera
+// goes from the train, so that it always looks at the backdrop's front.
+const double groundOutside = 11008, backdropHeight = 4096;
 const double railCentre = 96.45; // 1435 mm between the inner faces of 72 mm rail heads
 const double railHeadHalf = 4.6, railWebHalf = 1.1, railFootHalf = 9.6;
 const double railFootTop = sleeperTop + 4, railHeadBottom = sleeperTop + 12,
@@ -96,22 +100,26 @@ void addSleepers(MeshBuilder& mesh, int material, const CentreLine& line) {
         double sa = s - sleeperHalfWidth, sb = s + sleeperHalfWidth;
         double l0 = -sleeperHalfLength, l1 = sleeperHalfLength;
         double y0 = sleeperBottom, y1 = sleeperTop;
-        // u runs along the sleeper (across the track), v across its width.
-        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, 0}, {line.point(sa, l1, y1), 1, 0},
-                         {line.point(sb, l1, y1), 1, 1}, {line.point(sb, l0, y1), 0, 1},
-                         line.direction(s, 0, 0, 1));
-        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, 0}, {line.point(sa, l1, y1), 1, 0},
-                         {line.point(sa, l1, y0), 1, 0.3}, {line.point(sa, l0, y0), 0, 0.3},
-                         line.direction(s, -1, 0, 0));
-        mesh.addFlatQuad(material, {line.point(sb, l0, y1), 0, 0.7},
-                         {line.point(sb, l1, y1), 1, 0.7}, {line.point(sb, l1, y0), 1, 1},
-                         {line.point(sb, l0, y0), 0, 1}, line.direction(s, 1, 0, 0));
-        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, 0}, {line.point(sb, l0, y1), 0, 1},
-                         {line.point(sb, l0, y0), 0.05, 1}, {line.point(sa, l0, y0), 0.05, 0},
-                         line.direction(s, 0, -1, 0));
-        mesh.addFlatQuad(material, {line.point(sa, l1, y1), 1, 0}, {line.point(sb, l1, y1), 1, 1},
-                         {line.point(sb, l1, y0), 0.95, 1}, {line.point(sa, l1, y0), 0.95, 0},
-                         line.direction(s, 0, 1, 0));
+        // u runs along the sleeper (across the track), v across its width, within the wood part
+        // of the texture.
+        auto v = [](double t) {
+            return texture::sleeperV0 + (texture::sleeperV1 - texture::sleeperV0) * t;
+        };
+        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, v(0)},
+                         {line.point(sa, l1, y1), 1, v(0)}, {line.point(sb, l1, y1), 1, v(1)},
+                         {line.point(sb, l0, y1), 0, v(1)}, line.direction(s, 0, 0, 1));
+        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, v(0)},
+                         {line.point(sa, l1, y1), 1, v(0)}, {line.point(sa, l1, y0), 1, v(0.3)},
+                         {line.point(sa, l0, y0), 0, v(0.3)}, line.direction(s, -1, 0, 0));
+        mesh.addFlatQuad(material, {line.point(sb, l0, y1), 0, v(0.7)},
+                         {line.point(sb, l1, y1), 1, v(0.7)}, {line.point(sb, l1, y0), 1, v(1)},
+                         {line.point(sb, l0, y0), 0, v(1)}, line.direction(s, 1, 0, 0));
+        mesh.addFlatQuad(material, {line.point(sa, l0, y1), 0, v(0)},
+                         {line.point(sb, l0, y1), 0, v(1)}, {line.point(sb, l0, y0), 0.05, v(1)},
+                         {line.point(sa, l0, y0), 0.05, v(0)}, line.direction(s, 0, -1, 0));
+        mesh.addFlatQuad(material, {line.point(sa, l1, y1), 1, v(0)},
+                         {line.point(sb, l1, y1), 1, v(1)}, {line.point(sb, l1, y0), 0.95, v(1)},
+                         {line.point(sa, l1, y0), 0.95, v(0)}, line.direction(s, 0, 1, 0));
     }
 }
 
@@ -138,15 +146,55 @@ void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double cen
     }
 }
 
-MeshBuilder buildSegment(const CentreLine& line, int pieces) {
+// Grass from the ballast feet: a strip on the right, and on the left all the way to the inside
+// of the loop, which lies `insideReach` to the left (the loop turns left only, so a turn's
+// grass closes in on its centre and the straights' grass meets the turns').
+void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces,
+               double insideReach) {
+    // Outside: bands of 512 near the track, of 1024 farther out where detail matters less.
+    for (double from = -ballastFoot; from > -ballastFoot - groundOutside + 1;) {
+        double band = from > -ballastFoot - 2048 ? 512 : 1024;
+        sweep(mesh, material, line, 0, line.length, pieces, {from, 0, from - band, 0, 0, 1}, false);
+        from -= band;
+    }
+    const double band = 512;
+    int bands = static_cast<int>(std::ceil((insideReach - ballastFoot) / band));
+    double width = (insideReach - ballastFoot) / bands;
+    for (int k = 0; k < bands; ++k) {
+        double from = ballastFoot + (k + 1) * width, to = ballastFoot + k * width;
+        sweep(mesh, material, line, 0, line.length, pieces, {from, 0, to, 0, 0, 1}, false);
+    }
+}
+
+// A wall of sky and trees at the far edge of the grass on the right, facing the track. Its
+// normals lean upwards so that the light falls evenly on it whichever way it faces.
+void addBackdrop(MeshBuilder& mesh, int material, const CentreLine& line, int pieces) {
+    const double left = -ballastFoot - groundOutside;
+    for (int i = 0; i < pieces; ++i) {
+        double sa = line.length * i / pieces, sb = line.length * (i + 1) / pieces;
+        Vec3 na = normalized(line.direction(sa, 0, 1, 3)),
+             nb = normalized(line.direction(sb, 0, 1, 3));
+        int a0 = mesh.addVertex({line.point(sa, left, 0), na, 0, texture::backdropV1});
+        int a1 = mesh.addVertex({line.point(sa, left, backdropHeight), na, 0, texture::backdropV0});
+        int b0 = mesh.addVertex({line.point(sb, left, 0), nb, 1, texture::backdropV1});
+        int b1 = mesh.addVertex({line.point(sb, left, backdropHeight), nb, 1, texture::backdropV0});
+        Vec3 towardsTrack = line.direction((sa + sb) / 2, 0, 1, 0);
+        mesh.addTriangle(material, a0, a1, b1, towardsTrack);
+        mesh.addTriangle(material, a0, b1, b0, towardsTrack);
+    }
+}
+
+MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
     MeshBuilder mesh;
     int ballast = mesh.addMaterial(texture::ballast);
-    int sleeper = mesh.addMaterial(texture::sleeper);
-    int rail = mesh.addMaterial(texture::rail);
+    int track = mesh.addMaterial(texture::track);
+    int grass = mesh.addMaterial(texture::grass);
+    addGround(mesh, grass, line, groundPieces, turnRadius);
+    addBackdrop(mesh, track, line, groundPieces);
     addBallast(mesh, ballast, line, pieces);
-    addSleepers(mesh, sleeper, line);
-    addRail(mesh, rail, line, railCentre, pieces);
-    addRail(mesh, rail, line, -railCentre, pieces);
+    addSleepers(mesh, track, line);
+    addRail(mesh, track, line, railCentre, pieces);
+    addRail(mesh, track, line, -railCentre, pieces);
     return mesh;
 }
 
@@ -154,10 +202,10 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces) {
 
 MeshBuilder buildStraightSegment() {
     // Ballast pieces about as long as the gravel picture is wide across the top strips.
-    return buildSegment({segmentLength, 0.0}, 32);
+    return buildSegment({segmentLength, 0.0}, 32, 8);
 }
 
 MeshBuilder buildLeftTurnSegment() {
     // 48 pieces: under two degrees each, which looks round from the camera's distance.
-    return buildSegment({turnRadius * halfPi, turnRadius}, 48);
+    return buildSegment({turnRadius * halfPi, turnRadius}, 48, 48);
 }
