@@ -1,16 +1,14 @@
-// build_config.cpp: the build-time settings of one deliverable (see build_config.h).
+// build_config.cpp: the build-time settings of one deliverable, chosen by the compile
+// definitions VARNEL_HARDWARE_VP and VARNEL_IMMEDIATE_PRESENT. Depends on d3d9.h for the values.
 #include "graphics/build_config.h"
 
 #include <d3d9.h>
 
-#if VARNEL_HARDWARE_VP
-const DWORD vertexProcessing = D3DCREATE_HARDWARE_VERTEXPROCESSING;
-#else
-const DWORD vertexProcessing = D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+#if !defined(VARNEL_HARDWARE_VP) || !defined(VARNEL_IMMEDIATE_PRESENT)
+#error "VARNEL_HARDWARE_VP and VARNEL_IMMEDIATE_PRESENT must be defined by the build"
 #endif
 
-#if VARNEL_IMMEDIATE_PRESENT
-const UINT presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-#else
-const UINT presentInterval = D3DPRESENT_INTERVAL_DEFAULT;
-#endif
+const DWORD vertexProcessing =
+    VARNEL_HARDWARE_VP ? D3DCREATE_HARDWARE_VERTEXPROCESSING : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
+const UINT presentInterval =
+    VARNEL_IMMEDIATE_PRESENT ? D3DPRESENT_INTERVAL_IMMEDIATE : D3DPRESENT_INTERVAL_DEFAULT;

@@ -11,7 +11,7 @@ packages=(
     # Windows build
     mingw-w64
     # Tests and benchmarks
-    libgtest-dev libbenchmark-dev clang xvfb xauth xdotool x11-utils imagemagick sox
+    libgtest-dev libbenchmark-dev clang xvfb xauth xdotool x11-utils imagemagick sox icoutils
 )
 
 missing=()

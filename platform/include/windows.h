@@ -2,7 +2,7 @@
 // Base types (fixed width, as on Windows), result codes, GUIDs and IUnknown, the window
 // class, window, message loop, message box and module/resource functions.
 // Implemented in platform/linux/ on SDL2: window.cpp, messages.cpp, message_box.cpp,
-// resources.cpp; main() in entry.cpp calls WinMain.
+// resources.cpp, guids.cpp; main() in entry.cpp calls WinMain.
 #pragma once
 
 #include <cstddef>
@@ -50,6 +50,7 @@ typedef void* HANDLE;
 
 #define TRUE 1
 #define FALSE 0
+#define INFINITE 0xFFFFFFFF
 
 struct HWND__;
 struct HINSTANCE__;
@@ -71,7 +72,7 @@ typedef HANDLE HGLOBAL;
 
 #define MAKEWORD(a, b) ((WORD)(((BYTE)(a)) | ((WORD)((BYTE)(b))) << 8))
 #define MAKELONG(a, b) ((LONG)(((WORD)(a)) | ((DWORD)((WORD)(b))) << 16))
-#define LOWORD(l) ((WORD)((DWORD_PTR)(l) & 0xffff))
+#define LOWORD(l) ((WORD)((DWORD_PTR)(l)&0xffff))
 #define HIWORD(l) ((WORD)(((DWORD_PTR)(l) >> 16) & 0xffff))
 
 // Result codes.
@@ -85,9 +86,21 @@ typedef HANDLE HGLOBAL;
 #define E_NOINTERFACE ((HRESULT)0x80004002)
 #define E_POINTER ((HRESULT)0x80004003)
 #define E_FAIL ((HRESULT)0x80004005)
+#define E_ACCESSDENIED ((HRESULT)0x80070005)
+#define E_HANDLE ((HRESULT)0x80070006)
 #define E_OUTOFMEMORY ((HRESULT)0x8007000E)
 #define E_INVALIDARG ((HRESULT)0x80070057)
 #define CO_E_NOTINITIALIZED ((HRESULT)0x800401F0)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110)
+#define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154)
+#define SEVERITY_SUCCESS 0
+#define SEVERITY_ERROR 1
+#define FACILITY_WIN32 7
+#define ERROR_INVALID_ACCESS 12L
+#define ERROR_READ_FAULT 30L
+#define ERROR_BUSY 170L
+#define ERROR_OLD_WIN_VERSION 1150L
+#define ERROR_RMODE_APP 1153L
 
 // GUIDs and the COM base interface.
 struct GUID {
@@ -110,7 +123,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
             return false;
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 #define IsEqualGUID(a, b) ((a) == (b))
 #define IsEqualIID(a, b) ((a) == (b))
 
@@ -183,8 +198,32 @@ struct WNDCLASSEXA {
 
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWNOACTIVATE 4
 #define SW_SHOW 5
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
+
+// Passed in lParam of WM_CREATE.
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+typedef CREATESTRUCTA* LPCREATESTRUCTA;
+
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKEINTATOM(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE instance);
@@ -227,6 +266,8 @@ typedef MSG* LPMSG;
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
 #define WM_MOUSEMOVE 0x0200
 #define WM_USER 0x0400
 
@@ -247,7 +288,15 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 // Message boxes. The text is in the Windows-1251 code page.
 #define MB_OK 0x00000000L
-#define MB_ICONERROR 0x00000010L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONSTOP MB_ICONHAND
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_ICONMASK 0x000000F0L
 #define IDOK 1
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

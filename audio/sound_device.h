@@ -1,0 +1,13 @@
+// sound_device.h: the sound device with its primary buffer and 3-D listener, and the master
+// sounds loaded from WAV files. Depends on app/application_state.h (the shared handles).
+#pragma once
+
+#include "app/application_state.h"
+
+// Creates soundDevice, primaryBuffer and listener in appState. On failure shows the failing
+// call in a message box and returns E_FAIL.
+HRESULT createSoundDevice();
+
+// Loads "Meshes\" + fileName into a new master buffer in *slot; E_FAIL when the file is
+// missing, malformed or too long a name, or the buffer cannot be made or filled.
+HRESULT loadSound(LPCSTR fileName, IDirectSoundBuffer** slot);

@@ -1,0 +1,166 @@
+// d3dx9_texture.cpp: D3DXCreateTextureFromFileA. Decodes PNG, BMP, TGA and JPEG files with
+// SDL2_image, scales images whose sides are not powers of two up to the next power of two,
+// and fills a managed A8R8G8B8 texture with its full mip chain, each level a 2 x 2 box
+// average of the one above, through CreateTexture and LockRect of the Direct3D 9 device.
+// Depends on d3dx9.h, d3d9.h, file_path.h and SDL2_image.
+#include <d3dx9.h>
+
+#include "file_path.h"
+
+#include <SDL.h>
+#include <SDL_image.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct Image {
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
+};
+
+UINT nextPowerOfTwo(UINT n) {
+    UINT p = 1;
+    while (p < n)
+        p *= 2;
+    return p;
+}
+
+// Reads the file into 32-bit ARGB pixels; false when it is missing or cannot be decoded.
+bool decodeImage(const std::string& path, Image& image) {
+    SDL_Surface* decoded = IMG_Load(path.c_str());
+    if (decoded == nullptr)
+        return false;
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(decoded);
+    if (argb == nullptr)
+        return false;
+    image.width = static_cast<UINT>(argb->w);
+    image.height = static_cast<UINT>(argb->h);
+    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
+    SDL_LockSurface(argb);
+    for (UINT y = 0; y < image.height; ++y)
+        std::memcpy(&image.pixels[static_cast<size_t>(y) * image.width],
+                    static_cast<const uint8_t*>(argb->pixels) +
+                        static_cast<size_t>(y) * argb->pitch,
+                    image.width * sizeof(uint32_t));
+    SDL_UnlockSurface(argb);
+    SDL_FreeSurface(argb);
+    return image.width > 0 && image.height > 0;
+}
+
+uint32_t channel(uint32_t pixel, int shift) {
+    return (pixel >> shift) & 0xFF;
+}
+
+// Bilinear resampling to width x height, sampling at texel centres.
+Image resampled(const Image& source, UINT width, UINT height) {
+    Image result;
+    result.width = width;
+    result.height = height;
+    result.pixels.resize(static_cast<size_t>(width) * height);
+    for (UINT y = 0; y < height; ++y) {
+        float sy = (y + 0.5f) * source.height / height - 0.5f;
+        sy = sy < 0 ? 0 : sy;
+        UINT y0 = static_cast<UINT>(sy);
+        UINT y1 = y0 + 1 < source.height ? y0 + 1 : y0;
+        float fy = sy - y0;
+        for (UINT x = 0; x < width; ++x) {
+            float sx = (x + 0.5f) * source.width / width - 0.5f;
+            sx = sx < 0 ? 0 : sx;
+            UINT x0 = static_cast<UINT>(sx);
+            UINT x1 = x0 + 1 < source.width ? x0 + 1 : x0;
+            float fx = sx - x0;
+            const uint32_t p00 = source.pixels[y0 * source.width + x0];
+            const uint32_t p01 = source.pixels[y0 * source.width + x1];
+            const uint32_t p10 = source.pixels[y1 * source.width + x0];
+            const uint32_t p11 = source.pixels[y1 * source.width + x1];
+            uint32_t out = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                float top = channel(p00, shift) * (1 - fx) + channel(p01, shift) * fx;
+                float bottom = channel(p10, shift) * (1 - fx) + channel(p11, shift) * fx;
+                out |= static_cast<uint32_t>(top * (1 - fy) + bottom * fy + 0.5f) << shift;
+            }
+            result.pixels[static_cast<size_t>(y) * width + x] = out;
+        }
+    }
+    return result;
+}
+
+// The next smaller mip level: each texel averages the 2 x 2 (or 2 x 1) block above it.
+Image halved(const Image& source) {
+    Image result;
+    result.width = source.width > 1 ? source.width / 2 : 1;
+    result.height = source.height > 1 ? source.height / 2 : 1;
+    result.pixels.resize(static_cast<size_t>(result.width) * result.height);
+    const UINT stepX = source.width > 1 ? 1 : 0;
+    const UINT stepY = source.height > 1 ? 1 : 0;
+    for (UINT y = 0; y < result.height; ++y)
+        for (UINT x = 0; x < result.width; ++x) {
+            const UINT sx = x * 2 * stepX, sy = y * 2 * stepY;
+            const uint32_t block[4] = {source.pixels[sy * source.width + sx],
+                                       source.pixels[sy * source.width + sx + stepX],
+                                       source.pixels[(sy + stepY) * source.width + sx],
+                                       source.pixels[(sy + stepY) * source.width + sx + stepX]};
+            uint32_t out = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                uint32_t sum = 0;
+                for (uint32_t p : block)
+                    sum += channel(p, shift);
+                out |= ((sum + 2) / 4) << shift;
+            }
+            result.pixels[static_cast<size_t>(y) * result.width + x] = out;
+        }
+    return result;
+}
+
+HRESULT fillLevel(IDirect3DTexture9* texture, UINT level, const Image& image) {
+    D3DLOCKED_RECT locked;
+    HRESULT result = texture->LockRect(level, &locked, nullptr, 0);
+    if (FAILED(result))
+        return result;
+    for (UINT y = 0; y < image.height; ++y)
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                    &image.pixels[static_cast<size_t>(y) * image.width],
+                    image.width * sizeof(uint32_t));
+    return texture->UnlockRect(level);
+}
+
+} // namespace
+
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName,
+                                          LPDIRECT3DTEXTURE9* texture) {
+    if (texture != nullptr)
+        *texture = nullptr;
+    if (device == nullptr || fileName == nullptr || texture == nullptr)
+        return D3DERR_INVALIDCALL;
+
+    Image image;
+    if (!decodeImage(resolveWindowsPath(fileName), image))
+        return D3DXERR_INVALIDDATA;
+    const UINT width = nextPowerOfTwo(image.width);
+    const UINT height = nextPowerOfTwo(image.height);
+    if (width != image.width || height != image.height)
+        image = resampled(image, width, height);
+
+    IDirect3DTexture9* created = nullptr;
+    HRESULT result = device->CreateTexture(width, height, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                           &created, nullptr);
+    if (FAILED(result))
+        return result;
+    const DWORD levels = created->GetLevelCount();
+    for (DWORD level = 0; level < levels; ++level) {
+        if (level > 0)
+            image = halved(image);
+        result = fillLevel(created, level, image);
+        if (FAILED(result)) {
+            created->Release();
+            return result;
+        }
+    }
+    *texture = created;
+    return D3D_OK;
+}

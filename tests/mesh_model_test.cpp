@@ -1,0 +1,182 @@
+// Mesh models and placed objects: loading, unloadable files, too many materials, and the
+// world transform and textures of a draw.
+#include <string>
+
+#include "graphics/mesh_model.h"
+#include "graphics/placed_object.h"
+#include "graphics/texture_cache.h"
+#include "graphics_device_fixture.h"
+
+namespace {
+
+// A mesh of four triangles, one per material: the first and third material name the same
+// texture, the second names none, the fourth names its own.
+const char fourMaterialMesh[] = R"(xof 0303txt 0032
+
+Mesh Quad {
+ 12;
+ 0;0;0;, 1;0;0;, 0;0;1;,
+ 2;0;0;, 3;0;0;, 2;0;1;,
+ 4;0;0;, 5;0;0;, 4;0;1;,
+ 6;0;0;, 7;0;0;, 6;0;1;;
+ 4;
+ 3;0,2,1;, 3;3,5,4;, 3;6,8,7;, 3;9,11,10;;
+ MeshTextureCoords {
+  12;
+  0;0;, 1;0;, 0;1;, 0;0;, 1;0;, 0;1;, 0;0;, 1;0;, 0;1;, 0;0;, 1;0;, 0;1;;
+ }
+ MeshMaterialList {
+  4;
+  4;
+  0, 1, 2, 3;
+  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { "quad_a.bmp"; } }
+  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; }
+  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { "quad_a.bmp"; } }
+  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { "quad_b.bmp"; } }
+ }
+}
+)";
+
+class MeshModelTest : public GraphicsDeviceTest {
+protected:
+    void TearDown() override {
+        if (model.mesh != nullptr) {
+            model.mesh->Release();
+        }
+        if (model.materials != nullptr) {
+            model.materials->Release();
+        }
+        // The scene's cache holds textures of this test's device: empty it with the device.
+        while (textureCache.count > 0) {
+            --textureCache.count;
+            textureCache.entries[textureCache.count]->texture->Release();
+            delete textureCache.entries[textureCache.count];
+        }
+        GraphicsDeviceTest::TearDown();
+    }
+
+    D3DMATRIX worldAfterDrawing(double x, double z, double heading) {
+        PlacedObject object{&model, x, z, heading};
+        appState.graphicsDevice->BeginScene();
+        drawPlacedObject(object);
+        appState.graphicsDevice->EndScene();
+        D3DMATRIX world = {};
+        appState.graphicsDevice->GetTransform(D3DTS_WORLD, &world);
+        return world;
+    }
+
+    IDirect3DBaseTexture9* textureAfterDrawing() {
+        worldAfterDrawing(0.0, 0.0, 0.0);
+        IDirect3DBaseTexture9* texture = nullptr;
+        appState.graphicsDevice->GetTexture(0, &texture);
+        if (texture != nullptr) {
+            texture->Release();
+        }
+        return texture;
+    }
+
+    MeshModel model;
+};
+
+} // namespace
+
+TEST_F(MeshModelTest, SceneMeshLoadsWithItsTextures) {
+    model.load("SegStraight.X");
+    ASSERT_NE(model.mesh, nullptr);
+    ASSERT_NE(model.materials, nullptr);
+    ASSERT_GE(model.materialCount, 1u);
+    ASSERT_LE(model.materialCount, 3u);
+    for (DWORD i = 0; i < model.materialCount; ++i) {
+        EXPECT_GE(model.textureIndex[i], 0) << i;
+        EXPECT_LT(model.textureIndex[i], textureCache.count) << i;
+    }
+
+    // Another model naming the same textures shares their entries.
+    INT count = textureCache.count;
+    MeshModel again;
+    again.load("SegStraight.X");
+    EXPECT_EQ(textureCache.count, count);
+    EXPECT_EQ(again.textureIndex[0], model.textureIndex[0]);
+    again.mesh->Release();
+    again.materials->Release();
+}
+
+TEST_F(MeshModelTest, PlacingTurnsTheModelToItsHeading) {
+    model.load("SegStraight.X");
+    ASSERT_NE(model.mesh, nullptr);
+
+    D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.5707963705062866);
+    // Row-vector convention: the first row is where the model's +x goes, the last the origin.
+    EXPECT_NEAR(world._11, 0.0f, 1e-6f);
+    EXPECT_NEAR(world._12, 0.0f, 1e-6f);
+    EXPECT_NEAR(world._13, 1.0f, 1e-6f);
+    EXPECT_NEAR(world._31, -1.0f, 1e-6f);
+    EXPECT_NEAR(world._33, 0.0f, 1e-6f);
+    EXPECT_EQ(world._22, 1.0f);
+    EXPECT_EQ(world._41, 100.0f);
+    EXPECT_EQ(world._42, 0.0f);
+    EXPECT_EQ(world._43, 200.0f);
+
+    world = worldAfterDrawing(-5.0, 7.0, 0.0);
+    EXPECT_EQ(world._11, 1.0f);
+    EXPECT_EQ(world._13, 0.0f);
+    EXPECT_EQ(world._33, 1.0f);
+    EXPECT_EQ(world._41, -5.0f);
+    EXPECT_EQ(world._43, 7.0f);
+}
+
+TEST_F(MeshModelTest, UnloadableMeshIsReportedOnceAndDrawsNothing) {
+    ::testing::internal::CaptureStderr();
+    model.load("NoSuchMesh.X");
+    std::string report = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_EQ(model.materials, nullptr);
+    EXPECT_EQ(model.materialCount, 0u);
+    size_t at = report.find("meshes\\NoSuchMesh.X");
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_EQ(report.find("meshes\\NoSuchMesh.X", at + 1), std::string::npos) << report;
+
+    // The world transform stays as it was: nothing of the model is drawn.
+    D3DMATRIX marker = {};
+    marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
+    appState.graphicsDevice->SetTransform(D3DTS_WORLD, &marker);
+    D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
+    EXPECT_EQ(world._11, 2.0f);
+    EXPECT_EQ(world._41, 0.0f);
+
+    // A name too long for the path is a file that cannot be opened.
+    std::string longName = std::string(300, 'm') + ".X";
+    ::testing::internal::CaptureStderr();
+    model.load(longName.c_str());
+    report = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_NE(report.find(longName), std::string::npos);
+}
+
+TEST_F(MeshModelTest, OnlyTheFirstThreeMaterialsAreKept) {
+    useTemporaryFolder();
+    writeBitmap("quad_a.bmp", 4);
+    writeBitmap("quad_b.bmp", 8);
+    FILE* file = std::fopen("meshes/Quad.X", "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs(fourMaterialMesh, file);
+    std::fclose(file);
+
+    model.textureIndex[1] = 5;
+    model.load("Quad.X");
+    ASSERT_NE(model.mesh, nullptr);
+    EXPECT_EQ(model.materialCount, 3u);
+    EXPECT_EQ(model.textureIndex[0], 0);
+    EXPECT_EQ(model.textureIndex[1], noTexture);
+    EXPECT_EQ(model.textureIndex[2], 0);
+    // The fourth material's texture was never loaded.
+    EXPECT_EQ(textureCache.count, 1);
+
+    // The last subset drawn is the third, with the shared texture.
+    EXPECT_EQ(textureAfterDrawing(), textureCache.textureAt(0));
+    // A subset whose index names no entry is drawn untextured.
+    model.textureIndex[2] = 99;
+    EXPECT_EQ(textureAfterDrawing(), nullptr);
+    model.textureIndex[2] = noTexture;
+    EXPECT_EQ(textureAfterDrawing(), nullptr);
+}
