@@ -17,7 +17,13 @@
 extern char** environ;
 
 RunningProgram::RunningProgram(const std::string& program,
-                               const std::vector<std::string>& environment) {
+                               const std::vector<std::string>& environment)
+    : RunningProgram(program, environment, {}, "") {}
+
+RunningProgram::RunningProgram(const std::string& program,
+                               const std::vector<std::string>& environment,
+                               const std::vector<std::string>& arguments,
+                               const std::string& directory) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string text = *entry;
@@ -49,8 +55,22 @@ RunningProgram::RunningProgram(const std::string& program,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, errorDescriptor, STDERR_FILENO);
     std::string path = program;
-    char* argv[] = {path.data(), nullptr};
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
+    // The program path stays valid after the change of directory.
+    if (!directory.empty() && !path.empty() && path[0] != '/') {
+        char* here = getcwd(nullptr, 0);
+        if (here != nullptr) {
+            path = std::string(here) + "/" + path;
+            free(here);
+        }
+    }
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    std::vector<std::string> words = arguments;
+    std::vector<char*> argv{path.data()};
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(errorDescriptor);
