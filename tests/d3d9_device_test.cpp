@@ -192,7 +192,7 @@ TEST_F(DeviceTest, ParametersReportWhatWasPassedWithTheBackBufferFilledIn) {
     EXPECT_EQ(presentation.BackBufferFormat, D3DFMT_X8R8G8B8);
     EXPECT_EQ(presentation.BackBufferCount, 1u);
     EXPECT_EQ(presentation.SwapEffect, D3DSWAPEFFECT_DISCARD);
-    EXPECT_EQ(presentation.hDeviceWindow, nullptr);
+    EXPECT_EQ(presentation.hDeviceWindow, window); // the focus window stands in for none
     EXPECT_TRUE(presentation.Windowed);
     EXPECT_TRUE(presentation.EnableAutoDepthStencil);
     EXPECT_EQ(presentation.AutoDepthStencilFormat, D3DFMT_D24X8);

@@ -108,6 +108,8 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
     direct3D->AddRef();
     device->creation = {D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, focusWindow, behaviorFlags};
     device->presentation = *presentation;
+    // The swap chain reports the window it presents to: the focus window when none was given.
+    device->presentation.hDeviceWindow = window;
     device->window = window;
     device->sdlWindow = sdlWindow;
     device->context = context;
