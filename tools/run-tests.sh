@@ -9,3 +9,10 @@ export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
+# The layer's API tests against the real implementation, when the 64-bit Windows build is there.
+windows_build="$build/../windows-x86_64"
+if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
+    "$here/run-wine-tests.sh" "$windows_build"
+else
+    echo "run-tests: no $windows_build/varnel_layer_tests.exe; the tests under Wine are skipped"
+fi
