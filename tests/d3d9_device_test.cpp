@@ -12,6 +12,15 @@
 
 namespace {
 
+// A call outside the documented range is refused with D3DERR_INVALIDCALL by the layer, which
+// guards what it reads and writes. The Windows runtime leaves most such checks to its debug
+// version, and Wine takes these calls, so they are made on the layer only.
+#ifdef _WIN32
+#define EXPECT_REFUSED(call) static_cast<void>(sizeof(call)) // not evaluated
+#else
+#define EXPECT_REFUSED(call) EXPECT_EQ(call, D3DERR_INVALIDCALL)
+#endif
+
 constexpr const char* windowClassName = "Direct3DDeviceTest";
 
 HWND createHiddenWindow() {
@@ -155,7 +164,10 @@ void expectNear(D3DCOLOR actual, D3DCOLOR expected, int tolerance = 3) {
 }
 
 TEST(Direct3DObject, RefusesOtherVersionsAndOffersOneAdapter) {
+    // Another version is refused; Wine takes any.
+#ifndef _WIN32
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
+#endif
     IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (direct3D == nullptr)
         GTEST_SKIP() << "no display";
@@ -215,17 +227,23 @@ TEST_F(DeviceTest, CreationRefusesWhatItCannotDrawInto) {
     };
     D3DPRESENT_PARAMETERS fullScreen = windowedParameters();
     fullScreen.Windowed = FALSE;
+#ifndef _WIN32
     D3DPRESENT_PARAMETERS badInterval = windowedParameters(D3DPRESENT_INTERVAL_TWO);
+#endif
     const DWORD hardware = D3DCREATE_HARDWARE_VERTEXPROCESSING;
     const Case cases[] = {
         {"null window", nullptr, D3DDEVTYPE_HAL, hardware, windowedParameters()},
+        {"full screen", window, D3DDEVTYPE_HAL, hardware, fullScreen},
+#ifndef _WIN32
+        // Wine offers the reference device, which Windows has only with the SDK installed, and
+        // does not check the vertex processing flags or a window's presentation interval.
         {"reference device", window, D3DDEVTYPE_REF, hardware, windowedParameters()},
         {"no vertex processing", window, D3DDEVTYPE_HAL, D3DCREATE_MULTITHREADED,
          windowedParameters()},
         {"two vertex processings", window, D3DDEVTYPE_HAL,
          hardware | D3DCREATE_SOFTWARE_VERTEXPROCESSING, windowedParameters()},
-        {"full screen", window, D3DDEVTYPE_HAL, hardware, fullScreen},
         {"interval two in a window", window, D3DDEVTYPE_HAL, hardware, badInterval},
+#endif
     };
     for (const Case& c : cases) {
         D3DPRESENT_PARAMETERS parameters = c.parameters;
@@ -233,7 +251,10 @@ TEST_F(DeviceTest, CreationRefusesWhatItCannotDrawInto) {
         EXPECT_TRUE(FAILED(direct3D->CreateDevice(D3DADAPTER_DEFAULT, c.type, c.window, c.flags,
                                                   &parameters, &other)))
             << c.what;
+        // The layer clears the result on failure; Wine leaves it as it was.
+#ifndef _WIN32
         EXPECT_EQ(other, nullptr) << c.what;
+#endif
     }
 
     HWND gone = createHiddenWindow();
@@ -355,13 +376,12 @@ TEST_F(DeviceTest, StateGettersReportWhatWasSet) {
     EXPECT_EQ(value, vertexFormat);
 
     // Out-of-range states, samplers and stages are refused, never stored out of bounds.
-    EXPECT_EQ(device->SetRenderState(D3DRENDERSTATETYPE(400), 1), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->GetRenderState(D3DRENDERSTATETYPE(400), &value), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->SetSamplerState(16, D3DSAMP_MINFILTER, 1), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->SetSamplerState(0, D3DSAMPLERSTATETYPE(99), 1), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->SetTextureStageState(8, D3DTSS_COLOROP, 1), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->GetTextureStageState(0, D3DTEXTURESTAGESTATETYPE(40), &value),
-              D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->SetRenderState(D3DRENDERSTATETYPE(400), 1));
+    EXPECT_REFUSED(device->GetRenderState(D3DRENDERSTATETYPE(400), &value));
+    EXPECT_REFUSED(device->SetSamplerState(16, D3DSAMP_MINFILTER, 1));
+    EXPECT_REFUSED(device->SetSamplerState(0, D3DSAMPLERSTATETYPE(99), 1));
+    EXPECT_REFUSED(device->SetTextureStageState(8, D3DTSS_COLOROP, 1));
+    EXPECT_REFUSED(device->GetTextureStageState(0, D3DTEXTURESTAGESTATETYPE(40), &value));
 
     D3DMATRIX world = {};
     for (int i = 0; i < 16; ++i)
@@ -372,7 +392,7 @@ TEST_F(DeviceTest, StateGettersReportWhatWasSet) {
     EXPECT_EQ(std::memcmp(&back, &world, sizeof world), 0);
     EXPECT_EQ(device->GetTransform(D3DTS_VIEW, &back), D3D_OK);
     EXPECT_EQ(back._12, 0.0f);
-    EXPECT_EQ(device->SetTransform(D3DTRANSFORMSTATETYPE(0), &world), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->SetTransform(D3DTRANSFORMSTATETYPE(0), &world));
 
     D3DVIEWPORT9 viewport = {10, 20, 100, 50, 0.25f, 0.75f};
     EXPECT_EQ(device->SetViewport(&viewport), D3D_OK);
@@ -380,7 +400,7 @@ TEST_F(DeviceTest, StateGettersReportWhatWasSet) {
     device->GetViewport(&read);
     EXPECT_EQ(std::memcmp(&read, &viewport, sizeof viewport), 0);
     D3DVIEWPORT9 tooWide = {10, 0, width, 10, 0.0f, 1.0f};
-    EXPECT_EQ(device->SetViewport(&tooWide), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->SetViewport(&tooWide));
 }
 
 TEST_F(DeviceTest, LightAndMaterialRoundTrip) {
@@ -441,8 +461,8 @@ TEST_F(DeviceTest, ClearedFrameReadsBackAsTheClearColour) {
     EXPECT_EQ(pixels[20 * width + 30], 0xFF000000u);
     EXPECT_EQ(pixels[25 * width + 10], 0xFF000000u);
 
-    EXPECT_EQ(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0));
+    EXPECT_REFUSED(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0));
 }
 
 TEST_F(DeviceTest, LitTexturedTriangleIsTextureTimesLitDiffuse) {
@@ -588,9 +608,9 @@ TEST_F(DeviceTest, TexturesHaveTheirLevelsAndCheckTheirLocks) {
     EXPECT_EQ(locked.Pitch, 32 * 4);
     EXPECT_EQ(texture->LockRect(1, &locked, nullptr, 0), D3DERR_INVALIDCALL);
     EXPECT_EQ(texture->UnlockRect(1), D3D_OK);
-    EXPECT_EQ(texture->UnlockRect(1), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(texture->UnlockRect(1));
     const RECT outside = {0, 0, 33, 8};
-    EXPECT_EQ(texture->LockRect(1, &locked, &outside, 0), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(texture->LockRect(1, &locked, &outside, 0));
     const RECT inside = {4, 2, 8, 3};
     ASSERT_EQ(texture->LockRect(0, &locked, &inside, 0), D3D_OK);
     EXPECT_EQ(texture->UnlockRect(0), D3D_OK);
@@ -610,9 +630,8 @@ TEST_F(DeviceTest, TexturesHaveTheirLevelsAndCheckTheirLocks) {
     EXPECT_EQ(texture->Release(), 0u);
 
     IDirect3DTexture9* refused = nullptr;
-    EXPECT_EQ(
-        device->CreateTexture(64, 16, 8, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
-        D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(
+        device->CreateTexture(64, 16, 8, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr));
     EXPECT_EQ(
         device->CreateTexture(0, 16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &refused, nullptr),
         D3DERR_INVALIDCALL);
@@ -642,8 +661,8 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
     EXPECT_EQ(indexDesc.Format, D3DFMT_INDEX16);
 
     void* data = nullptr;
-    EXPECT_EQ(vertexBuffer->Lock(8, sizeof vertices, &data, 0), D3DERR_INVALIDCALL);
-    EXPECT_EQ(vertexBuffer->Unlock(), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(vertexBuffer->Lock(8, sizeof vertices, &data, 0));
+    EXPECT_REFUSED(vertexBuffer->Unlock());
     ASSERT_EQ(vertexBuffer->Lock(0, 0, &data, 0), D3D_OK);
     std::memcpy(data, vertices, sizeof vertices);
     vertexBuffer->Unlock();
@@ -656,14 +675,13 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
     device->SetStreamSource(0, vertexBuffer, 0, sizeof(Vertex));
     device->SetIndices(indexBuffer);
     clear(0xFF000000);
-    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3DERR_INVALIDCALL)
-        << "outside a scene";
+    EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2)); // no scene
     device->BeginScene();
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
     // A base vertex that sends index 3 past the buffer, and indices past the index buffer.
-    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2), D3DERR_INVALIDCALL);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 2, 1), D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2));
+    EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2));
+    EXPECT_REFUSED(device->DrawPrimitive(D3DPT_TRIANGLELIST, 2, 1));
     device->EndScene();
     std::vector<D3DCOLOR> pixels = readBack();
     EXPECT_EQ(pixels[size_t(height / 2) * width + width / 2], 0xFFFFFFFFu);
@@ -692,9 +710,8 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
                                              D3DFMT_INDEX16, vertices, sizeof(Vertex)),
               D3D_OK);
     const WORD beyond[3] = {0, 1, 3};
-    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, beyond, D3DFMT_INDEX16,
-                                             vertices, sizeof(Vertex)),
-              D3DERR_INVALIDCALL);
+    EXPECT_REFUSED(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, beyond,
+                                                  D3DFMT_INDEX16, vertices, sizeof(Vertex)));
     device->EndScene();
     ASSERT_EQ(device->GetStreamSource(0, &stream, &offset, &stride), D3D_OK);
     EXPECT_EQ(stream, nullptr);
@@ -737,6 +754,10 @@ TEST_F(DeviceTest, ResourcesHoldTheDeviceAndSceneCallsPair) {
     EXPECT_EQ(device->EndScene(), D3D_OK);
 }
 
+// The layer's front buffer is the window's picture, read into a surface of the back buffer's
+// size. On Windows it is a copy of the whole screen into a surface of the display's size (Wine
+// refuses the smaller one), so this reading is the layer's own.
+#ifndef _WIN32
 TEST_F(DeviceTest, FrontBufferHoldsTheLastPresentedPicture) {
     IDirect3DSurface9* copy = nullptr;
     ASSERT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
@@ -768,5 +789,6 @@ TEST_F(DeviceTest, FrontBufferHoldsTheLastPresentedPicture) {
     const RECT source = {0, 0, 10, 10};
     EXPECT_EQ(device->Present(&source, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
+#endif
 
 } // namespace
