@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -767,6 +769,31 @@ TEST_F(DeviceTest, FrontBufferHoldsTheLastPresentedPicture) {
 
     const RECT source = {0, 0, 10, 10};
     EXPECT_EQ(device->Present(&source, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST(FrameReport, DeviceSummarisesItsFramesWhenAsked) {
+    HWND window = createHiddenWindow();
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (window == nullptr || direct3D == nullptr)
+        GTEST_SKIP() << "no display";
+    setenv("VARNEL_FRAME_REPORT", "1", 1);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters();
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device),
+              D3D_OK);
+    unsetenv("VARNEL_FRAME_REPORT");
+    testing::internal::CaptureStderr();
+    // The first picture starts the clock; the frames after it are counted.
+    for (int frame = 0; frame < 5; ++frame)
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    device->Release();
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_THAT(report, testing::MatchesRegex(
+                            "frame rate: [0-9]+\\.[0-9] fps average over 4 frames in [0-9.]+ s\n"));
+    direct3D->Release();
+    DestroyWindow(window);
+    UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
 }
 
 } // namespace
