@@ -96,6 +96,9 @@ TEST_F(D3dxFontTest, CountLimitsTheTextAndAlphaBlendsOverTheScene) {
         differingFrom(drawFrame("WWWW", -1, 10, 10, 0xFFFFFFFF, 0xFF0000FF), 0xFF0000FF);
     const Box part =
         differingFrom(drawFrame("WWWW", 2, 10, 10, 0xFFFFFFFF, 0xFF0000FF), 0xFF0000FF);
+    const Box past =
+        differingFrom(drawFrame("WWWW", 400, 10, 10, 0xFFFFFFFF, 0xFF0000FF), 0xFF0000FF);
+    EXPECT_EQ(past.right, whole.right);
     EXPECT_EQ(part.left, whole.left);
     EXPECT_LT(part.right, whole.left + (whole.right - whole.left) / 2 + 3);
 

@@ -397,7 +397,8 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR text, INT count, LPRECT rect, DWORD for
                     D3DCOLOR colour) {
     if (text == nullptr)
         return 0;
-    const int length = count < 0 ? static_cast<int>(std::strlen(text)) : count;
+    // A count past the string's terminator stops at the terminator: nothing beyond is read.
+    const int length = static_cast<int>(count < 0 ? std::strlen(text) : strnlen(text, count));
     if (length == 0)
         return 0;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
