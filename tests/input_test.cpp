@@ -250,4 +250,25 @@ TEST_F(InputTest, UnacquiredDevicesHandleNoInputButFramesGoOn) {
     EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
 }
 
+// The cooperative level needs a window: that step fails silently, and what was already
+// created is left for the shell, which ends the program.
+TEST(InputSetUpTest, WithoutAWindowFailsWithoutAMessage) {
+    ApplicationState saved = appState;
+    appState.mainWindow = nullptr;
+    appState.directInput = nullptr;
+    appState.mouseDevice = nullptr;
+    appState.keyboardDevice = nullptr;
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(initInput(GetModuleHandleA(nullptr)), E_FAIL);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(appState.directInput, nullptr);
+    EXPECT_NE(appState.mouseDevice, nullptr);
+    EXPECT_EQ(appState.keyboardDevice, nullptr);
+
+    releaseInterface(appState.mouseDevice);
+    releaseInterface(appState.directInput);
+    appState = saved;
+}
+
 } // namespace

@@ -1,21 +1,33 @@
 // mmio.cpp: the multimedia file services (mmio) for reading RIFF files from disk or from
 // memory. A file is read through an I/O buffer that the caller may reach directly with
 // mmioGetInfo / mmioAdvance / mmioSetInfo; a memory file's buffer is the memory itself.
-// Depends on platform/include/mmsystem.h and file_path.h (Windows-style paths).
+// Depends on platform/include/mmsystem.h, file_path.h (Windows-style paths) and POSIX file
+// reads (pread).
 #include <mmsystem.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 #include "file_path.h"
 
+// Bytes a disk file reads ahead of its I/O buffer, so refills rarely cost a system call.
+constexpr long readAheadCapacity = 64 * 1024;
+
 struct HMMIO__ {
-    FILE* file = nullptr; // null for a memory file
-    LONG length = 0;      // bytes in the file or the memory
+    int file = -1;   // file descriptor; -1 for a memory file
+    LONG length = 0; // bytes in the file or the memory
     bool ownsBuffer = false;
+    // The read-ahead window: readAheadLength bytes from file offset readAheadOffset.
+    char* readAhead = nullptr;
+    LONG readAheadOffset = 0;
+    long readAheadLength = 0;
     // Buffer state: pchBuffer holds the bytes from file offset lBufOffset up to pchEndRead.
     MMIOINFO info{};
 
@@ -40,18 +52,52 @@ UINT openError() {
     return MMIOERR_CANNOTOPEN;
 }
 
+// Reads up to count bytes at offset; the count read, or -1 on an error.
+long readAt(int file, char* destination, size_t count, LONG offset) {
+    size_t done = 0;
+    while (done < count) {
+        ssize_t got = pread(file, destination + done, count - done, off_t(offset) + off_t(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += size_t(got);
+    }
+    return long(done);
+}
+
 // Fills the buffer of a disk file from the current position; at the end of the file the
 // buffer stays empty.
 MMRESULT refill(HMMIO f) {
-    if (!f->file)
+    if (f->file < 0)
         return MMSYSERR_NOERROR; // a memory file holds all its bytes already
     LONG offset = f->position();
-    size_t got = 0;
+    long wanted = f->info.cchBuffer;
+    long got = 0;
     if (offset < f->length) {
-        if (std::fseek(f->file, offset, SEEK_SET) != 0)
-            return MMIOERR_CANNOTSEEK;
-        got = std::fread(f->info.pchBuffer, 1, size_t(f->info.cchBuffer), f->file);
-        if (got == 0 && std::ferror(f->file))
+        if (!f->readAhead)
+            f->readAhead = new (std::nothrow) char[readAheadCapacity];
+        long windowEnd = long(f->readAheadOffset) + f->readAheadLength;
+        if (!f->readAhead || wanted > readAheadCapacity) {
+            got = readAt(f->file, f->info.pchBuffer, size_t(wanted), offset);
+        } else {
+            if (offset < f->readAheadOffset || offset + wanted > windowEnd) {
+                f->readAheadOffset = offset;
+                f->readAheadLength = readAt(f->file, f->readAhead, readAheadCapacity, offset);
+                windowEnd = f->readAheadLength < 0 ? 0 : offset + f->readAheadLength;
+            }
+            if (f->readAheadLength >= 0) {
+                got = std::min(wanted, windowEnd - offset);
+                std::memcpy(f->info.pchBuffer, f->readAhead + (offset - f->readAheadOffset),
+                            size_t(got));
+            } else {
+                f->readAheadLength = 0;
+                got = -1;
+            }
+        }
+        if (got < 0)
             return MMIOERR_CANNOTREAD;
     }
     f->info.lBufOffset = offset;
@@ -106,19 +152,19 @@ HMMIO WINAPI mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD flags) {
             return nullptr;
         }
         std::string path = resolveWindowsPath(fileName);
-        f->file = std::fopen(path.c_str(), "rb");
-        long length = -1;
-        if (f->file && std::fseek(f->file, 0, SEEK_END) == 0)
-            length = std::ftell(f->file);
-        if (!f->file || length < 0 || length > LONG_MAX) {
-            UINT error = f->file ? MMIOERR_CANNOTOPEN : openError();
-            if (f->file)
-                std::fclose(f->file);
+        f->file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat status;
+        bool readable = f->file >= 0 && fstat(f->file, &status) == 0 && !S_ISDIR(status.st_mode) &&
+                        status.st_size <= LONG_MAX;
+        if (!readable) {
+            UINT error = f->file >= 0 ? MMIOERR_CANNOTOPEN : openError();
+            if (f->file >= 0)
+                ::close(f->file);
             delete f;
             reportError(info, error);
             return nullptr;
         }
-        f->length = LONG(length);
+        f->length = LONG(status.st_size);
         f->info.fccIOProc = FOURCC_DOS;
         bool callerBuffer = info && info->pchBuffer && info->cchBuffer > 0;
         if (callerBuffer) {
@@ -128,7 +174,7 @@ HMMIO WINAPI mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD flags) {
             LONG size = info && info->cchBuffer > 0 ? info->cchBuffer : MMIO_DEFAULTBUFFER;
             f->info.pchBuffer = new (std::nothrow) char[size_t(size)];
             if (!f->info.pchBuffer) {
-                std::fclose(f->file);
+                ::close(f->file);
                 delete f;
                 reportError(info, MMIOERR_OUTOFMEMORY);
                 return nullptr;
@@ -153,10 +199,11 @@ MMRESULT WINAPI mmioClose(HMMIO f, UINT) {
     if (!f)
         return MMSYSERR_INVALHANDLE;
     MMRESULT result = MMSYSERR_NOERROR;
-    if (f->file && std::fclose(f->file) != 0)
+    if (f->file >= 0 && ::close(f->file) != 0)
         result = MMIOERR_CANNOTCLOSE;
     if (f->ownsBuffer)
         delete[] f->info.pchBuffer;
+    delete[] f->readAhead;
     delete f;
     return result;
 }
@@ -170,10 +217,8 @@ LONG WINAPI mmioRead(HMMIO f, HPSTR destination, LONG count) {
         LONG offset = f->info.lBufOffset;
         if (count == 0 || offset >= f->length)
             return 0;
-        if (std::fseek(f->file, offset, SEEK_SET) != 0)
-            return -1;
-        size_t got = std::fread(destination, 1, size_t(count), f->file);
-        if (got == 0 && std::ferror(f->file))
+        long got = readAt(f->file, destination, size_t(count), offset);
+        if (got < 0)
             return -1;
         f->info.lBufOffset = offset + LONG(got);
         f->info.lDiskOffset = f->info.lBufOffset;
@@ -182,7 +227,7 @@ LONG WINAPI mmioRead(HMMIO f, HPSTR destination, LONG count) {
     while (done < count) {
         LONG available = LONG(f->info.pchEndRead - f->info.pchNext);
         if (available == 0) {
-            if (!f->file)
+            if (f->file < 0)
                 break; // a memory file has nothing beyond its buffer
             if (refill(f) != MMSYSERR_NOERROR)
                 return done > 0 ? done : -1;
@@ -211,7 +256,7 @@ LONG WINAPI mmioSeek(HMMIO f, LONG offset, int origin) {
     else
         return -1;
     long long target = base + offset;
-    if (target < 0 || target > LONG_MAX || (!f->file && target > f->length))
+    if (target < 0 || target > LONG_MAX || (f->file < 0 && target > f->length))
         return -1;
     LONG newPosition = LONG(target);
     if (!f->info.pchBuffer) {

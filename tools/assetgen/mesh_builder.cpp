@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 Vec3 normalized(Vec3 v) {
     double length = std::sqrt(dot(v, v));

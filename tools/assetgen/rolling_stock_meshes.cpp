@@ -6,8 +6,6 @@
 #include "shapes.h"
 #include "textures.h"
 
-#include <cmath>
-
 namespace {
 
 // Heights shared with the track: rail top at 68, wheel radius 0.45 m.
@@ -144,33 +142,11 @@ MeshBuilder buildTankCar() {
     // Dished ends: a short cone closing most of the way, then a flat centre.
     CylinderMapping head{0.02, 0.05, 0, 1, 0.03, 0.38, 0.02};
     for (double direction : {1.0, -1.0}) {
-        double base = direction > 0 ? tankFront : tankRear;
-        Vec3 rim{base, axis, 0}, dish{base + direction * 22, axis, 0};
-        int rings = sides;
-        for (int i = 0; i < rings; ++i) {
-            // The cone as a cylinder of shrinking radius is built from quads directly.
-            double a0 = 6.283185307179586 * i / rings, a1 = 6.283185307179586 * (i + 1) / rings;
-            Vec3 r0{0, std::cos(a0), std::sin(a0)}, r1{0, std::cos(a1), std::sin(a1)};
-            Vec3 n0 = normalized(r0 + Vec3{direction * 0.8, 0, 0});
-            Vec3 n1 = normalized(r1 + Vec3{direction * 0.8, 0, 0});
-            int p0 = mesh.addVertex({rim + r0 * radius, n0, 0.02, i / double(rings)});
-            int p1 = mesh.addVertex({rim + r1 * radius, n1, 0.02, (i + 1) / double(rings)});
-            int q0 = mesh.addVertex({dish + r0 * (radius * 0.72), n0, 0.05, i / double(rings)});
-            int q1 =
-                mesh.addVertex({dish + r1 * (radius * 0.72), n1, 0.05, (i + 1) / double(rings)});
-            Vec3 outward = normalized(r0 + r1 + Vec3{direction * 1.6, 0, 0});
-            mesh.addTriangle(shell, p0, p1, q1, outward);
-            mesh.addTriangle(shell, p0, q1, q0, outward);
-        }
-        addCylinder(mesh, shell,
-                    {dish,
-                     dish + Vec3{direction * 0.5, 0, 0},
-                     {0, 1, 0},
-                     radius * 0.72,
-                     sides,
-                     false,
-                     true},
-                    head);
+        Vec3 rim{direction > 0 ? tankFront : tankRear, axis, 0};
+        addCylinder(
+            mesh, shell,
+            {rim, rim + Vec3{direction * 22, 0, 0}, {0, 1, 0}, radius, sides, false, true, 0.72},
+            head);
     }
     // Dome with its lid on top, halfway along the tank.
     double middle = (tankFront + tankRear) / 2;
@@ -183,6 +159,9 @@ MeshBuilder buildTankCar() {
                  false,
                  true},
                 {0.45, 0.47, 0.0, 0.05, 0.46, 0.02, 0.01});
+    // Filling platform around the dome, its skirts reaching down to the shell.
+    mesh.addBox(frame, {middle - 110, axis + radius * 0.75, -95},
+                {middle + 110, axis + radius + 3, 95}, 0, 0.2, 1, 0.4);
     // Saddles cradling the tank and a walkway plate along each side of the frame.
     for (double x : {tankFront - 140, tankRear + 140}) {
         mesh.addBox(frame, {x - 25, bolsterTop + 45, -130}, {x + 25, axis - radius + 40, 130});

@@ -16,15 +16,19 @@ void addCylinder(MeshBuilder& mesh, int material, const Cylinder& c, const Cylin
         double angle = twoPi * i / c.sides;
         return e1 * std::cos(angle) + e2 * std::sin(angle);
     };
+    double endRadius = c.radius * c.endScale;
+    // A cone's side leans towards its narrow end.
+    Vec3 lean = axis * ((c.radius - endRadius) / std::sqrt(dot(c.end - c.start, c.end - c.start)));
     for (int i = 0; i < c.sides; ++i) {
         Vec3 ra = radial(i), rb = radial(i + 1);
+        Vec3 na = normalized(ra + lean), nb = normalized(rb + lean);
         double va = m.v0 + (m.v1 - m.v0) * i / c.sides;
         double vb = m.v0 + (m.v1 - m.v0) * (i + 1) / c.sides;
-        int a0 = mesh.addVertex({c.start + ra * c.radius, ra, m.u0, va});
-        int a1 = mesh.addVertex({c.end + ra * c.radius, ra, m.u1, va});
-        int b0 = mesh.addVertex({c.start + rb * c.radius, rb, m.u0, vb});
-        int b1 = mesh.addVertex({c.end + rb * c.radius, rb, m.u1, vb});
-        Vec3 outward = ra + rb;
+        int a0 = mesh.addVertex({c.start + ra * c.radius, na, m.u0, va});
+        int a1 = mesh.addVertex({c.end + ra * endRadius, na, m.u1, va});
+        int b0 = mesh.addVertex({c.start + rb * c.radius, nb, m.u0, vb});
+        int b1 = mesh.addVertex({c.end + rb * endRadius, nb, m.u1, vb});
+        Vec3 outward = na + nb;
         mesh.addTriangle(material, a0, a1, b1, outward);
         mesh.addTriangle(material, a0, b1, b0, outward);
     }
@@ -33,15 +37,16 @@ void addCylinder(MeshBuilder& mesh, int material, const Cylinder& c, const Cylin
             continue;
         }
         Vec3 centre = end == 0 ? c.start : c.end;
+        double radius = end == 0 ? c.radius : endRadius;
         Vec3 outward = end == 0 ? axis * -1.0 : axis;
         int middle = mesh.addVertex({centre, outward, m.capU, m.capV});
         for (int i = 0; i < c.sides; ++i) {
             double aa = twoPi * i / c.sides, ab = twoPi * (i + 1) / c.sides;
             // Angle 0 (up) is the top of the disc picture, v growing downwards.
-            int a = mesh.addVertex({centre + radial(i) * c.radius, outward,
+            int a = mesh.addVertex({centre + radial(i) * radius, outward,
                                     m.capU + m.capRadius * std::sin(aa),
                                     m.capV - m.capRadius * std::cos(aa)});
-            int b = mesh.addVertex({centre + radial(i + 1) * c.radius, outward,
+            int b = mesh.addVertex({centre + radial(i + 1) * radius, outward,
                                     m.capU + m.capRadius * std::sin(ab),
                                     m.capV - m.capRadius * std::cos(ab)});
             mesh.addTriangle(material, middle, a, b, outward);

@@ -1,4 +1,4 @@
-// shapes.h: round solids for the rolling stock: cylinders along an axis with their caps,
+// shapes.h: round solids for the rolling stock: cylinders and cones along an axis with caps,
 // and the arched roof of a car body with its gable end walls. Depends on mesh_builder.h.
 #pragma once
 
@@ -11,12 +11,14 @@ struct CylinderMapping {
     double capU = 0.5, capV = 0.5, capRadius = 0.5;
 };
 
+// A cylinder, or a cone cut short when endScale is not 1 (the end's radius is radius * endScale).
 struct Cylinder {
     Vec3 start, end; // centres of the two caps
     Vec3 up;         // direction of angle 0 around the axis, perpendicular to it
     double radius;
     int sides;
     bool startCap = true, endCap = true;
+    double endScale = 1;
 };
 
 void addCylinder(MeshBuilder& mesh, int material, const Cylinder& cylinder,

@@ -151,6 +151,14 @@ std::vector<double> rumbleSamples() {
         samples[i] =
             sway * (0.75 * rumble[i] + tones) + 0.32 * roar[i] * (2 - sway) * 0.6 + 0.05 * hiss[i];
     }
+    // No offset: a buffer that loops should swing about zero.
+    double mean = 0;
+    for (double sample : samples) {
+        mean += sample / length;
+    }
+    for (double& sample : samples) {
+        sample -= mean;
+    }
     normalize(samples, 0.7);
     return samples;
 }

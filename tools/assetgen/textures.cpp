@@ -46,25 +46,26 @@ Image ballast() {
     return image;
 }
 
-// Sleeper wood above, rail steel below (see textures.h for the split).
+// Sleeper wood, rail steel and the backdrop, one above the other (see textures.h).
 Image track() {
-    const int size = 256, half = size / 2;
-    Image image(size, size, {0.24, 0.17, 0.11});
+    const int width = 256, height = 512;
+    const int railTop = height / 4, backdropTop = height / 2;
+    Image image(width, height, {0.24, 0.17, 0.11});
     // Creosoted wood: grain along u, the sleeper's length, darker oil-stained ends.
-    auto grain = tileableNoise(size, half, 2, 5, 21);
-    auto fine = tileableNoise(size, half, 32, 2, 22);
-    for (int y = 0; y < half; ++y) {
-        for (int x = 0; x < size; ++x) {
-            double g = std::sin(y * 0.45 + grain[y * size + x] * 6.0) * 0.5 + 0.5;
-            double edge = std::min(1.0, std::min(x, size - 1 - x) / 12.0);
+    auto grain = tileableNoise(width, railTop, 2, 5, 21);
+    auto fine = tileableNoise(width, railTop, 32, 2, 22);
+    for (int y = 0; y < railTop; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double g = std::sin(y * 0.9 + grain[y * width + x] * 6.0) * 0.5 + 0.5;
+            double edge = std::min(1.0, std::min(x, width - 1 - x) / 12.0);
             image.at(x, y) = image.at(x, y) *
-                             ((0.7 + 0.35 * g + 0.15 * fine[y * size + x]) * (0.65 + 0.35 * edge));
+                             ((0.7 + 0.35 * g + 0.15 * fine[y * width + x]) * (0.65 + 0.35 * edge));
         }
     }
-    auto noise = tileableNoise(size, half, 8, 3, 31);
-    for (int y = half; y < size; ++y) {
-        double v = (y + 0.5) / size;
-        for (int x = 0; x < size; ++x) {
+    auto noise = tileableNoise(width, railTop, 8, 3, 31);
+    for (int y = railTop; y < backdropTop; ++y) {
+        double v = (y + 0.5) / height;
+        for (int x = 0; x < width; ++x) {
             Color c;
             if (v < (texture::railHeadV1 + texture::railSideV0) / 2) {
                 c = {0.78, 0.79, 0.80}; // polished running band
@@ -73,7 +74,27 @@ Image track() {
             } else {
                 c = {0.36, 0.22, 0.13}; // rust
             }
-            image.at(x, y) = c * (1.0 + 0.15 * noise[(y - half) * size + x]);
+            image.at(x, y) = c * (1.0 + 0.15 * noise[(y - railTop) * width + x]);
+        }
+    }
+    // Backdrop: trees of varying height along the bottom, a band of dusk sky above them that
+    // darkens into the black of the cleared background at the top. The tree line repeats
+    // after the picture's width.
+    auto outline = tileableNoise(width, 1, 16, 4, 32);
+    auto leaves = tileableNoise(width, height - backdropTop, 32, 3, 33);
+    const int rows = height - backdropTop;
+    for (int y = backdropTop; y < height; ++y) {
+        double up = 1.0 - (y - backdropTop + 0.5) / rows; // 1 at the top, 0 at the bottom
+        double dark = std::clamp((up - 0.55) / 0.4, 0.0, 1.0);
+        Color sky = mix({0.50, 0.52, 0.60}, {0, 0, 0}, dark * dark * (3 - 2 * dark));
+        for (int x = 0; x < width; ++x) {
+            double treeTop = 0.62 + 0.14 * outline[x];
+            Color c = sky;
+            if (up < treeTop) {
+                double shade = 0.8 + 0.3 * leaves[(y - backdropTop) * width + x];
+                c = Color{0.10, 0.17, 0.09} * shade * (0.7 + 0.5 * up / treeTop);
+            }
+            image.at(x, y) = c;
         }
     }
     return image;

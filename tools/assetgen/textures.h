@@ -15,11 +15,13 @@ inline const char* const roof = "roof.bmp";
 inline const char* const tank = "tank.bmp";
 inline const char* const coach = "coach.bmp";
 
-// track.bmp: sleeper wood in the top half (grain along u), rail steel in the bottom half: the
-// polished running band, then the rusty web and foot. Each part keeps clear of the other's
-// texels so that filtering does not mix them.
-constexpr double sleeperV0 = 0.02, sleeperV1 = 0.48;
-constexpr double railHeadV0 = 0.54, railHeadV1 = 0.62, railSideV0 = 0.7, railSideV1 = 0.98;
+// track.bmp, from the top: sleeper wood (grain along u); rail steel, the polished running band
+// then the rusty web and foot; the backdrop around the scene, dusk sky down to a tree line,
+// repeating across u. Sleepers and rails keep clear of their neighbours' texels so that
+// filtering does not mix them.
+constexpr double sleeperV0 = 0.01, sleeperV1 = 0.24;
+constexpr double railHeadV0 = 0.27, railHeadV1 = 0.31, railSideV0 = 0.35, railSideV1 = 0.49;
+constexpr double backdropV0 = 0.5, backdropV1 = 1.0;
 // wheel.bmp: the wheel face fills the picture as a disc; its corners are bright tread steel.
 constexpr double wheelTreadU = 0.03, wheelTreadV = 0.03;
 // goods.bmp and coach.bmp: side art over the full width; the end walls use a slice.

@@ -1,6 +1,7 @@
 // track_meshes.cpp: builds a track segment along a centre line (straight or quarter circle):
-// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, on grass. Coordinates
-// across the track are measured to the left of the centre line, heights from the ground.
+// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, on grass that reaches
+// out to a backdrop of sky and trees. Coordinates across the track are measured to the left of
+// the centre line, heights from the ground.
 // Depends on mesh_builder.h and textures.h.
 #include "track_meshes.h"
 
@@ -18,8 +19,11 @@ const double halfPi = 1.5707963267948966;
 const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
-const double groundOutside = 8192; // grass beyond the ballast foot on the right
-const double railCentre = 96.45;   // 1435 mm between the inner faces of 72 mm rail heads
+// Grass beyond the ballast foot on the right, out to the backdrop: farther than the camera
+// goes from the train, so that it always looks at the backdrop's front. The backdrop, a tree
+// line, stays lower than the camera's eye, which keeps the top of the picture black.
+const double groundOutside = 11008, backdropHeight = 1280;
+const double railCentre = 96.45; // 1435 mm between the inner faces of 72 mm rail heads
 const double railHeadHalf = 4.6, railWebHalf = 1.1, railFootHalf = 9.6;
 const double railFootTop = sleeperTop + 4, railHeadBottom = sleeperTop + 12,
              railTop = sleeperTop + 22;
@@ -148,15 +152,36 @@ void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double cen
 // grass closes in on its centre and the straights' grass meets the turns').
 void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces,
                double insideReach) {
-    const double band = 512;
-    for (double from = -ballastFoot; from > -ballastFoot - groundOutside + 1; from -= band) {
+    // Outside: bands of 512 near the track, of 1024 farther out where detail matters less.
+    for (double from = -ballastFoot; from > -ballastFoot - groundOutside + 1;) {
+        double band = from > -ballastFoot - 2048 ? 512 : 1024;
         sweep(mesh, material, line, 0, line.length, pieces, {from, 0, from - band, 0, 0, 1}, false);
+        from -= band;
     }
+    const double band = 512;
     int bands = static_cast<int>(std::ceil((insideReach - ballastFoot) / band));
     double width = (insideReach - ballastFoot) / bands;
     for (int k = 0; k < bands; ++k) {
         double from = ballastFoot + (k + 1) * width, to = ballastFoot + k * width;
         sweep(mesh, material, line, 0, line.length, pieces, {from, 0, to, 0, 0, 1}, false);
+    }
+}
+
+// A wall of sky and trees at the far edge of the grass on the right, facing the track. Its
+// normals lean upwards so that the light falls evenly on it whichever way it faces.
+void addBackdrop(MeshBuilder& mesh, int material, const CentreLine& line, int pieces) {
+    const double left = -ballastFoot - groundOutside;
+    for (int i = 0; i < pieces; ++i) {
+        double sa = line.length * i / pieces, sb = line.length * (i + 1) / pieces;
+        Vec3 na = normalized(line.direction(sa, 0, 1, 3)),
+             nb = normalized(line.direction(sb, 0, 1, 3));
+        int a0 = mesh.addVertex({line.point(sa, left, 0), na, 0, texture::backdropV1});
+        int a1 = mesh.addVertex({line.point(sa, left, backdropHeight), na, 0, texture::backdropV0});
+        int b0 = mesh.addVertex({line.point(sb, left, 0), nb, 1, texture::backdropV1});
+        int b1 = mesh.addVertex({line.point(sb, left, backdropHeight), nb, 1, texture::backdropV0});
+        Vec3 towardsTrack = line.direction((sa + sb) / 2, 0, 1, 0);
+        mesh.addTriangle(material, a0, a1, b1, towardsTrack);
+        mesh.addTriangle(material, a0, b1, b0, towardsTrack);
     }
 }
 
@@ -166,6 +191,7 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
     int track = mesh.addMaterial(texture::track);
     int grass = mesh.addMaterial(texture::grass);
     addGround(mesh, grass, line, groundPieces, turnRadius);
+    addBackdrop(mesh, track, line, groundPieces);
     addBallast(mesh, ballast, line, pieces);
     addSleepers(mesh, track, line);
     addRail(mesh, track, line, railCentre, pieces);
