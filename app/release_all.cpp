@@ -1,10 +1,10 @@
 // release_all.cpp: releases what the program created, from the train down to the devices.
-// Depends on the train (sim/train.h) and the overlay (graphics/text_overlay.h).
+// Depends on the train (sim/train.h) and the overlay (graphics/hud.h).
 #include "app/release_all.h"
 
 #include "app/application_state.h"
 #include "app/scene_objects.h"
-#include "graphics/text_overlay.h"
+#include "graphics/hud.h"
 
 namespace {
 
@@ -19,11 +19,7 @@ template <typename Interface> void releaseInterface(Interface*& object) {
 
 void releaseAll() {
     train.clear();
-    if (appState.overlay != nullptr) {
-        appState.overlay->free();
-        delete appState.overlay;
-        appState.overlay = nullptr;
-    }
+    releaseHud();
     releaseInterface(appState.graphicsDevice);
     releaseInterface(appState.direct3D);
     releaseInterface(appState.clackSound);

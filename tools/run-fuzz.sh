@@ -40,5 +40,13 @@ for sound in "$root"/build/linux/meshes/*.wav; do
     if [ -f "$sound" ]; then head -c 20000 "$sound" > "$out/seeds/$(basename "$sound")"; fi
 done
 
-"$out/wave_file_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
-    -print_final_stats=1 "$out/corpus" "$out/seeds"
+# libFuzzer's running commentary goes to a log; a finding prints its report and fails the run.
+log="$out/fuzz.log"
+if "$out/wave_file_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 \
+    -print_final_stats=1 "$out/corpus" "$out/seeds" >"$log" 2>&1; then
+    echo "WAV reader fuzzing: $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$log"), no finding"
+else
+    tail -n 60 "$log"
+    echo "WAV reader fuzzing found a fault; the whole log is $log"
+    exit 1
+fi

@@ -6,8 +6,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 export VARNEL_UNATTENDED=1
 # Sound plays into OpenAL Soft's null backend unless a test chooses otherwise.
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
-if command -v clang++ >/dev/null; then
-    "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
-fi
+"$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
+"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
