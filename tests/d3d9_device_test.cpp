@@ -4,10 +4,12 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -547,6 +549,50 @@ TEST_F(DeviceTest, ScreenVerticesAreTransformedPixelsAndTextureRowsStartAtTheTop
     texture->Release();
 }
 
+TEST_F(DeviceTest, MipFilterChoosesTheLevelsUploadedForThem) {
+    // Level 0 red, level 1 green, level 2 blue.
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    ASSERT_EQ(texture->GetLevelCount(), 3u);
+    const D3DCOLOR colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
+    for (UINT level = 0; level < 3; ++level) {
+        D3DSURFACE_DESC desc = {};
+        texture->GetLevelDesc(level, &desc);
+        D3DLOCKED_RECT locked = {};
+        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < desc.Height; ++y)
+            for (UINT x = 0; x < desc.Width; ++x)
+                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] =
+                    colours[level];
+        texture->UnlockRect(level);
+    }
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+
+    // A 2 x 2 square shows the texture at half size (level 1), a single pixel at level 2.
+    const struct {
+        DWORD mipFilter;
+        float size;
+        D3DCOLOR expected;
+    } cases[] = {{D3DTEXF_NONE, 2, colours[0]},
+                 {D3DTEXF_POINT, 2, colours[1]},
+                 {D3DTEXF_LINEAR, 2, colours[1]},
+                 {D3DTEXF_POINT, 1, colours[2]},
+                 {D3DTEXF_NONE, 4, colours[0]}};
+    for (const auto& c : cases) {
+        device->SetSamplerState(0, D3DSAMP_MIPFILTER, c.mipFilter);
+        clear(0xFF000000);
+        device->BeginScene();
+        drawRectangle(100, 100, 100 + c.size, 100 + c.size, 0.5f, 0xFFFFFFFF);
+        device->EndScene();
+        expectNear(readBack()[100 * width + 100], c.expected, 8);
+    }
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
 TEST_F(DeviceTest, AlphaBlendingMixesBySourceAlpha) {
     clear(0xFF0000FF);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
@@ -767,6 +813,31 @@ TEST_F(DeviceTest, FrontBufferHoldsTheLastPresentedPicture) {
 
     const RECT source = {0, 0, 10, 10};
     EXPECT_EQ(device->Present(&source, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
+}
+
+TEST(FrameReport, DeviceSummarisesItsFramesWhenAsked) {
+    HWND window = createHiddenWindow();
+    IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
+    if (window == nullptr || direct3D == nullptr)
+        GTEST_SKIP() << "no display";
+    setenv("VARNEL_FRAME_REPORT", "1", 1);
+    D3DPRESENT_PARAMETERS parameters = windowedParameters();
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &parameters, &device),
+              D3D_OK);
+    unsetenv("VARNEL_FRAME_REPORT");
+    testing::internal::CaptureStderr();
+    // The first picture starts the clock; the frames after it are counted.
+    for (int frame = 0; frame < 5; ++frame)
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    device->Release();
+    const std::string report = testing::internal::GetCapturedStderr();
+    EXPECT_THAT(report, testing::MatchesRegex(
+                            "frame rate: [0-9]+\\.[0-9] fps average over 4 frames in [0-9.]+ s\n"));
+    direct3D->Release();
+    DestroyWindow(window);
+    UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
 }
 
 } // namespace

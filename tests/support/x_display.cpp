@@ -99,8 +99,8 @@ bool XDisplay::capture(unsigned long window, WindowPicture& picture) {
     XWindowAttributes attributes;
     if (display == nullptr || !XGetWindowAttributes(display, window, &attributes))
         return false;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height,
-                              AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (image == nullptr)
         return false;
     picture.width = attributes.width;
