@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Runs every test of a build folder, under Xvfb when there is no display.
+# Runs every test of a build folder, under Xvfb when there is no display; when a second build
+# folder is given (the sanitizer build), runs its tests too with sanitizer findings as failures.
+# Usage: tools/run-tests.sh [build folder, default build/linux] [sanitizer build folder]
 set -euo pipefail
 build=${1:-build/linux}
+sanitized=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
 export VARNEL_UNATTENDED=1
 # Sound plays into OpenAL Soft's null backend unless a test chooses otherwise.
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
@@ -15,4 +19,16 @@ if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
     "$here/run-wine-tests.sh" "$windows_build"
 else
     echo "run-tests: no $windows_build/varnel_layer_tests.exe; the tests under Wine are skipped"
+fi
+if [ -n "$sanitized" ]; then
+    # Every finding ends the process with a failure and a stack; leaks inside the system's own
+    # libraries are suppressed by library in tests/lsan.supp.
+    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=0
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+    # LeakSanitizer's exit-time scan now and then crashes on its own ("Tracer caught signal 11")
+    # while the drivers' threads wind down; a failed test runs once more, so a real finding,
+    # which repeats, still fails.
+    "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
+        --repeat until-pass:2
 fi

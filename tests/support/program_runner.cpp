@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -17,7 +18,8 @@
 extern char** environ;
 
 RunningProgram::RunningProgram(const std::string& program,
-                               const std::vector<std::string>& environment) {
+                               const std::vector<std::string>& environment,
+                               const std::string& workingDirectory) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string text = *entry;
@@ -48,7 +50,12 @@ RunningProgram::RunningProgram(const std::string& program,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, errorDescriptor, STDERR_FILENO);
+    // The program's path stays relative to the test's folder when it runs in another one.
     std::string path = program;
+    if (!workingDirectory.empty()) {
+        path = std::filesystem::absolute(program).string();
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    }
     char* argv[] = {path.data(), nullptr};
     if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data()) != 0)
         pid = -1;

@@ -1,6 +1,6 @@
 // program_runner.h: starts one of the built programs as a person would (working directory the
-// build folder, where `meshes` is), with extra environment settings, and collects its standard
-// error and exit code. For the end-to-end tests.
+// build folder, where `meshes` is, or another folder given), with extra environment settings,
+// and collects its standard error and exit code. For the end-to-end tests.
 #pragma once
 
 #include <string>
@@ -10,9 +10,11 @@
 
 class RunningProgram {
 public:
-    // Starts `program` (a path relative to the working directory). `environment` entries of the
-    // form NAME=VALUE are added to (or replace) the test's own; NAME= alone removes NAME.
-    RunningProgram(const std::string& program, const std::vector<std::string>& environment);
+    // Starts `program` (a path relative to the test's working directory). `environment` entries
+    // of the form NAME=VALUE are added to (or replace) the test's own; NAME= alone removes NAME.
+    // The program runs in `workingDirectory`, or in the test's own when that is empty.
+    RunningProgram(const std::string& program, const std::vector<std::string>& environment,
+                   const std::string& workingDirectory = "");
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
