@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -50,6 +51,8 @@ RunningProgram::RunningProgram(const std::string& program,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, errorDescriptor, STDERR_FILENO);
+    // Not the test's own output: a program left behind by a dying test must not hold it open.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     // The program's path stays relative to the test's folder when it runs in another one.
     std::string path = program;
     if (!workingDirectory.empty()) {
