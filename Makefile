@@ -21,8 +21,8 @@ sanitize: deps
 run: linux
 	tools/run-demo.sh build/linux
 
-test: linux windows
-	tools/run-tests.sh build/linux
+test: linux windows sanitize
+	tools/run-tests.sh build/linux build/linux-sanitize
 
 clean:
 	rm -rf build

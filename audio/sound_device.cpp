@@ -72,16 +72,24 @@ HRESULT loadSound(LPCSTR fileName, IDirectSoundBuffer** slot) {
     if (FAILED(appState.soundDevice->CreateSoundBuffer(&master, slot, nullptr)))
         return E_FAIL;
 
+    // A master that cannot be filled completely (a file cut short) is released, so that the
+    // sound stays silent rather than playing part of the file.
     IDirectSoundBuffer* buffer = *slot;
     LPVOID samples = nullptr;
     DWORD length = 0;
-    if (FAILED(buffer->Lock(0, 0, &samples, &length, nullptr, nullptr, DSBLOCK_ENTIREBUFFER)))
+    HRESULT result = buffer->Lock(0, 0, &samples, &length, nullptr, nullptr, DSBLOCK_ENTIREBUFFER);
+    if (SUCCEEDED(result)) {
+        DWORD copied = 0;
+        HRESULT readResult = wave.read(static_cast<BYTE*>(samples), length, &copied);
+        result = buffer->Unlock(samples, length, nullptr, 0);
+        if (FAILED(readResult))
+            result = readResult;
+    }
+    if (FAILED(result)) {
+        buffer->Release();
+        *slot = nullptr;
         return E_FAIL;
-    DWORD copied = 0;
-    HRESULT readResult = wave.read(static_cast<BYTE*>(samples), length, &copied);
-    HRESULT unlockResult = buffer->Unlock(samples, length, nullptr, 0);
-    if (FAILED(readResult) || FAILED(unlockResult))
-        return E_FAIL;
+    }
 
     buffer->SetVolume(0);
     buffer->SetCurrentPosition(0);

@@ -9,5 +9,6 @@
 HRESULT createSoundDevice();
 
 // Loads "Meshes\" + fileName into a new master buffer in *slot; E_FAIL when the file is
-// missing, malformed or too long a name, or the buffer cannot be made or filled.
+// missing, malformed or too long a name, or the buffer cannot be made or filled. A buffer
+// that cannot be filled is released again and *slot left null.
 HRESULT loadSound(LPCSTR fileName, IDirectSoundBuffer** slot);

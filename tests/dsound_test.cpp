@@ -3,7 +3,10 @@
 // state and positions, and the deferred 3-D settings of buffers and listener.
 #include <dsound.h>
 
+// The Linux layer's counts of the OpenAL objects behind the buffers; Windows has no such view.
+#ifndef _WIN32
 #include "platform/linux/dsound_stats.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -58,10 +61,17 @@ protected:
         return listener;
     }
 
+    // The play state; where a deferred-location buffer is mixed is the implementation's
+    // choice (Wine reports software mixing at all times), so that bit is left out.
     static DWORD status(IDirectSoundBuffer* buffer) {
         DWORD s = 0xFFFF;
         EXPECT_EQ(buffer->GetStatus(&s), DS_OK);
-        return s;
+        return s & ~DWORD(DSBSTATUS_LOCSOFTWARE);
+    }
+
+    // The buffer's flags as created; Wine adds where it mixes the buffer.
+    static DWORD createdFlags(const DSBCAPS& caps) {
+        return caps.dwFlags & ~DWORD(DSBCAPS_LOCSOFTWARE);
     }
 
     IDirectSound8* device = nullptr;
@@ -79,7 +89,7 @@ TEST_F(DirectSound, SecondaryBufferReportsItsCapsAndFormat) {
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;
     ASSERT_EQ(buffer->GetCaps(&caps), DS_OK);
-    EXPECT_EQ(caps.dwFlags, masterFlags);
+    EXPECT_EQ(createdFlags(caps), masterFlags);
     EXPECT_EQ(caps.dwBufferBytes, 4410u);
     caps.dwSize = 8;
     EXPECT_EQ(buffer->GetCaps(&caps), DSERR_INVALIDPARAM);
@@ -105,15 +115,27 @@ TEST_F(DirectSound, CreationRefusesBadDescriptions) {
     EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_INVALIDPARAM);
     EXPECT_EQ(buffer, nullptr);
     description.dwBufferBytes = 100;
+    // A format the mixer cannot play gives the documented DSERR_BADFORMAT here; Wine answers
+    // E_NOTIMPL for a compressed one and DSERR_INVALIDPARAM for a wrong block size.
     format.wFormatTag = 0x55; // compressed, which the mixer cannot play
+#ifdef _WIN32
+    EXPECT_LT(device->CreateSoundBuffer(&description, &buffer, nullptr), 0);
+#else
     EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_BADFORMAT);
+#endif
     format = monoFormat();
     format.nBlockAlign = 3;
+#ifdef _WIN32
+    EXPECT_LT(device->CreateSoundBuffer(&description, &buffer, nullptr), 0);
+#else
     EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_BADFORMAT);
+#endif
     description.dwSize = 12;
     EXPECT_EQ(device->CreateSoundBuffer(&description, &buffer, nullptr), DSERR_INVALIDPARAM);
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSources(), 0);
     EXPECT_EQ(liveSoundSampleBuffers(), 0);
+#endif
 }
 
 TEST_F(DirectSound, VolumeOutsideTheRangeIsRefusedAndChangesNothing) {
@@ -169,8 +191,10 @@ TEST_F(DirectSound, DuplicatesShareSamplesAndPlayIndependently) {
     IDirectSoundBuffer* second = nullptr;
     ASSERT_EQ(device->DuplicateSoundBuffer(master, &first), DS_OK);
     ASSERT_EQ(device->DuplicateSoundBuffer(master, &second), DS_OK);
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSampleBuffers(), 1);
     EXPECT_EQ(liveSoundSources(), 3);
+#endif
 
     LONG volume = 0;
     first->GetVolume(&volume);
@@ -178,7 +202,7 @@ TEST_F(DirectSound, DuplicatesShareSamplesAndPlayIndependently) {
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;
     first->GetCaps(&caps);
-    EXPECT_EQ(caps.dwFlags, masterFlags);
+    EXPECT_EQ(createdFlags(caps), masterFlags);
     EXPECT_EQ(caps.dwBufferBytes, 44100u);
 
     first->SetVolume(-1000);
@@ -195,12 +219,16 @@ TEST_F(DirectSound, DuplicatesShareSamplesAndPlayIndependently) {
 
     // Releasing the master leaves the duplicates' samples alive.
     EXPECT_EQ(master->Release(), 0u);
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSampleBuffers(), 1);
+#endif
     EXPECT_EQ(status(first), DWORD(DSBSTATUS_PLAYING | DSBSTATUS_LOOPING));
     first->Release();
     second->Release();
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSampleBuffers(), 0);
     EXPECT_EQ(liveSoundSources(), 0);
+#endif
 }
 
 TEST_F(DirectSound, PositionIsSetAlignedKeptWhileStoppedAndRunsOutOnce) {
@@ -211,9 +239,12 @@ TEST_F(DirectSound, PositionIsSetAlignedKeptWhileStoppedAndRunsOutOnce) {
     EXPECT_EQ(buffer->SetCurrentPosition(1501), DS_OK);
     buffer->GetCurrentPosition(&play, nullptr);
     EXPECT_EQ(play, 1500u);
+    // Past the end is refused and changes nothing; Wine takes it modulo the buffer's size.
+#ifndef _WIN32
     EXPECT_EQ(buffer->SetCurrentPosition(2000), DSERR_INVALIDPARAM);
     buffer->GetCurrentPosition(&play, nullptr);
     EXPECT_EQ(play, 1500u);
+#endif
 
     ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
     buffer->GetCurrentPosition(&play, nullptr);
@@ -239,9 +270,12 @@ TEST_F(DirectSound, BufferPositionTakesEffectAtTheCommitWhenDeferred) {
     ASSERT_EQ(buffer3D->GetMaxDistance(&distance), DS_OK);
     EXPECT_FLOAT_EQ(distance, DS3D_DEFAULTMAXDISTANCE);
 
+    // Until the commit the getter reports the position in effect; Wine reports the pending one.
     ASSERT_EQ(buffer3D->SetPosition(1.5f, 0.0f, -2.5f, DS3D_DEFERRED), DS_OK);
+#ifndef _WIN32
     buffer3D->GetPosition(&position);
     expectVector(position, 0.0f, 0.0f, 0.0f);
+#endif
     ASSERT_EQ(listener->CommitDeferredSettings(), DS_OK);
     buffer3D->GetPosition(&position);
     expectVector(position, 1.5f, 0.0f, -2.5f); // as set: the z flip is OpenAL's alone
@@ -249,13 +283,25 @@ TEST_F(DirectSound, BufferPositionTakesEffectAtTheCommitWhenDeferred) {
     ASSERT_EQ(buffer3D->SetPosition(3.0f, 4.0f, 5.0f, DS3D_IMMEDIATE), DS_OK);
     buffer3D->GetPosition(&position);
     expectVector(position, 3.0f, 4.0f, 5.0f);
+    // Neither deferred nor immediate is refused here; Wine does not check the flag.
+#ifndef _WIN32
     EXPECT_EQ(buffer3D->SetPosition(1.0f, 1.0f, 1.0f, 7), DSERR_INVALIDPARAM);
+#endif
 
-    // One reference count for both interfaces: the buffer lives until both are released.
+    // The buffer lives until both interfaces are released. The layer keeps one count for both;
+    // Wine counts each interface apart, as COM allows.
+#ifdef _WIN32
+    EXPECT_EQ(buffer->Release(), 0u);
+#else
     EXPECT_EQ(buffer->Release(), 1u);
+#endif
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSources(), 1);
+#endif
     EXPECT_EQ(buffer3D->Release(), 0u);
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSources(), 0);
+#endif
     listener->Release();
     primary->Release();
 }
@@ -271,10 +317,13 @@ TEST_F(DirectSound, ListenerSettingsWaitForTheCommitWhenDeferred) {
     ASSERT_EQ(listener->SetPosition(1.0f, 2.0f, 3.0f, DS3D_DEFERRED), DS_OK);
     ASSERT_EQ(listener->SetOrientation(-300.0f, -100.0f, 250.0f, 0.0f, 1.0f, 0.0f, DS3D_DEFERRED),
               DS_OK);
+    // Until the commit the getters report the settings in effect; Wine reports pending ones.
+#ifndef _WIN32
     listener->GetPosition(&position);
     expectVector(position, 0.0f, 0.0f, 0.0f);
     listener->GetOrientation(&front, &top);
     expectVector(front, 0.0f, 0.0f, 1.0f);
+#endif
     ASSERT_EQ(listener->CommitDeferredSettings(), DS_OK);
     listener->GetPosition(&position);
     expectVector(position, 1.0f, 2.0f, 3.0f);
@@ -289,12 +338,17 @@ TEST_F(DirectSound, ListenerSettingsWaitForTheCommitWhenDeferred) {
     EXPECT_FLOAT_EQ(factor, 2.0f);
     listener->GetDopplerFactor(&factor);
     EXPECT_FLOAT_EQ(factor, 0.0f);
+    // A factor beyond DS3D_MAXROLLOFFFACTOR is refused here; Wine takes any value.
+#ifndef _WIN32
     EXPECT_EQ(listener->SetRolloffFactor(11.0f, DS3D_IMMEDIATE), DSERR_INVALIDPARAM);
     listener->GetRolloffFactor(&factor);
     EXPECT_FLOAT_EQ(factor, 2.0f);
+#endif
     ASSERT_EQ(listener->SetRolloffFactor(1.0f, DS3D_DEFERRED), DS_OK);
+#ifndef _WIN32
     listener->GetRolloffFactor(&factor);
     EXPECT_FLOAT_EQ(factor, 2.0f);
+#endif
     listener->CommitDeferredSettings();
     listener->GetRolloffFactor(&factor);
     EXPECT_FLOAT_EQ(factor, 1.0f);
@@ -323,6 +377,10 @@ TEST_F(DirectSound, PrimaryBufferKeepsTheOutputFormatItWasGiven) {
     EXPECT_EQ(primary->Release(), 0u);
 }
 
+// The layer keeps a buffer working after its device object is released; on Windows that
+// release frees the buffers with the device (Wine crashes on the next call), so this use is
+// the layer's own.
+#ifndef _WIN32
 TEST_F(DirectSound, BuffersOutliveTheDeviceObjectThatMadeThem) {
     IDirectSoundBuffer* buffer = makeBuffer(400);
     EXPECT_EQ(device->Release(), 0u);
@@ -330,7 +388,10 @@ TEST_F(DirectSound, BuffersOutliveTheDeviceObjectThatMadeThem) {
     EXPECT_EQ(buffer->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
     EXPECT_EQ(status(buffer), DWORD(DSBSTATUS_PLAYING | DSBSTATUS_LOOPING));
     EXPECT_EQ(buffer->Release(), 0u);
+#ifndef _WIN32
     EXPECT_EQ(liveSoundSources(), 0);
+#endif
 }
+#endif
 
 } // namespace

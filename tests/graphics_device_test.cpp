@@ -83,7 +83,7 @@ TEST_F(GraphicsDeviceTest, DeviceDrawsIntoTheMainWindowWithTheFixedSceneState) {
     EXPECT_EQ(presentation.AutoDepthStencilFormat, D3DFMT_D24X8);
     EXPECT_EQ(presentation.PresentationInterval, presentInterval);
     EXPECT_EQ(presentation.MultiSampleType, D3DMULTISAMPLE_NONE);
-    EXPECT_EQ(presentation.hDeviceWindow, nullptr);
+    EXPECT_EQ(presentation.hDeviceWindow, appState.mainWindow); // the focus window stands in
     EXPECT_EQ(presentation.Flags, 0u);
     EXPECT_EQ(presentation.FullScreen_RefreshRateInHz, 0u);
 
@@ -168,6 +168,9 @@ TEST_F(GraphicsDeviceTest, FrameStepsGiveAnOpaqueBlackDepthClearedPicture) {
     target->Release();
 }
 
+// The failures are read from the unattended message box on standard error and forced through
+// the Linux layer's video driver and OpenGL version, so they run there only.
+#ifndef _WIN32
 TEST(GraphicsDeviceFailure, CreateDeviceFailureShowsItsMessage) {
     appState.mainWindow = nullptr;
     testing::internal::CaptureStderr();
@@ -219,5 +222,6 @@ TEST(GraphicsDeviceFailure, OpenGLOlderThanTheDeviceNeedsShowsCreateDeviceMessag
         testing::ExitedWithCode(0),
         "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 CreateDevice \\(Direct3D\\)");
 }
+#endif
 
 } // namespace

@@ -35,8 +35,7 @@ TEST(ProgramStartUp, WithoutADisplayReportsDirect3DAndEndsWithExitCodeZero) {
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(program.waitForExit(10000));
     EXPECT_EQ(program.exitCode(), 0);
-    EXPECT_EQ(countOf(program.errorOutput(), "Ошибка Direct3DCreate"), 1)
-        << program.errorOutput();
+    EXPECT_EQ(countOf(program.errorOutput(), "Ошибка Direct3DCreate"), 1) << program.errorOutput();
 }
 
 TEST(ProgramStartUp, WithoutASoundDeviceReportsItAndNeverShowsTheWindow) {

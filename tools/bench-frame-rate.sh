@@ -5,14 +5,15 @@
 # program varnel-hwvp-immediate drawing its scene. All report "frame rate: <fps> fps" lines
 # every 2 seconds on stderr (VARNEL_FRAME_REPORT=1); the first interval of each run (start-up)
 # is left out of the mean.
-# Usage: tools/bench-frame-rate.sh [build folder] [seconds]
+# Usage: tools/bench-frame-rate.sh [build folder] [seconds per run] [rounds]
 set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
-seconds=${2:-10}
+seconds=${2:-6}
+rounds=${3:-4}
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [ -z "${BENCH_INNER:-}" ]; then
-    BENCH_INNER=1 exec "$here/with-display.sh" "$0" "$build" "$seconds"
+    BENCH_INNER=1 exec "$here/with-display.sh" "$0" "$build" "$seconds" "$rounds"
 fi
 
 # Mean of the interval lines of the reports given, without the first line of each.
@@ -25,19 +26,19 @@ log=$(mktemp -d)
 trap 'rm -rf "$log"' EXIT
 cd "$build"
 
-# Runs the plain loop and the loop through the layer twice each, alternately, to even out the
-# load of the machine.
-for round in 1 2; do
+# Runs the plain loop and the loop through the layer in alternating rounds, to even out the
+# changing load of the machine.
+for round in $(seq 1 "$rounds"); do
     "$build/plain_gl_loop" "$seconds" 2>"$log/plain$round.txt"
     VARNEL_FRAME_REPORT=1 "$build/layer_frame_loop" "$seconds" 2>"$log/layer$round.txt"
 done
-plain=$(mean_rate "$log/plain1.txt" "$log/plain2.txt")
-layer=$(mean_rate "$log/layer1.txt" "$log/layer2.txt")
+plain=$(mean_rate "$log"/plain*.txt)
+layer=$(mean_rate "$log"/layer*.txt)
 echo "plain SDL2 + OpenGL loop: $plain fps"
 echo "layer_frame_loop (clear, begin, end, present through the layer): $layer fps"
 awk -v a="$layer" -v b="$plain" 'BEGIN { if (b > 0) printf "ratio: %.3f (target at least 0.95)\n", a / b }'
 
-# The whole program, drawing its scene, for the same time.
+# The whole program, drawing its scene, for one run's time.
 if [ -x "$build/varnel-hwvp-immediate" ]; then
     VARNEL_FRAME_REPORT=1 ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null} \
         "$build/varnel-hwvp-immediate" 2>"$log/program.txt" &

@@ -8,7 +8,7 @@ packages=(
     # Linux platform layer
     libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libassimp-dev libopenal-dev libfontconfig-dev
     libgl-dev libgl1-mesa-dri libglx-mesa0 fonts-liberation
-    # Windows build, and running it under Wine (sound into ALSA's null device)
+    # Windows build, and Wine to run its tests and programs
     mingw-w64 wine64 wine
     # Tests and benchmarks
     libgtest-dev libbenchmark-dev clang xvfb xauth xdotool x11-utils imagemagick sox icoutils

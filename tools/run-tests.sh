@@ -1,11 +1,34 @@
 #!/usr/bin/env bash
-# Runs every test of a build folder, under Xvfb when there is no display.
+# Runs every test of a build folder, under Xvfb when there is no display; when a second build
+# folder is given (the sanitizer build), runs its tests too with sanitizer findings as failures.
+# Usage: tools/run-tests.sh [build folder, default build/linux] [sanitizer build folder]
 set -euo pipefail
 build=${1:-build/linux}
+sanitized=${2:-}
 here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
 export VARNEL_UNATTENDED=1
 # Sound plays into OpenAL Soft's null backend unless a test chooses otherwise.
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
+# The layer's API tests against the real implementation, when the 64-bit Windows build is there.
+windows_build="$build/../windows-x86_64"
+if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
+    "$here/run-wine-tests.sh" "$windows_build"
+else
+    echo "run-tests: no $windows_build/varnel_layer_tests.exe; the tests under Wine are skipped"
+fi
+if [ -n "$sanitized" ]; then
+    # Every finding ends the process with a failure and a stack; leaks inside the system's own
+    # libraries are suppressed by library in tests/lsan.supp.
+    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=0
+    export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+    export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+    # LeakSanitizer's exit-time scan now and then crashes on its own ("Tracer caught signal 11")
+    # while the drivers' threads wind down; a failed test runs once more, so a real finding,
+    # which repeats, still fails.
+    "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
+        --repeat until-pass:2
+fi

@@ -300,6 +300,7 @@ struct Device final : IDirect3DDevice9 {
     HWND window = nullptr;
     SDL_Window* sdlWindow = nullptr;
     SDL_GLContext context = nullptr;
+    int drawableWidth = 0;
     int drawableHeight = 0;
     bool hasStencil = false;
     SwapChain swapChain;

@@ -58,11 +58,12 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid
     *out = nullptr;
     if (!instance)
         return DIERR_INVALIDPARAM;
-    if (version < 0x0800)
-        return DIERR_OLDDIRECTINPUTVERSION;
+    // A later version than this one needs a newer DirectInput; an earlier one is not supported.
     if (version > 0x0800)
+        return DIERR_OLDDIRECTINPUTVERSION;
+    if (version < 0x0800)
         return DIERR_BETADIRECTINPUTVERSION;
-    if (riid != IID_IDirectInput8A)
+    if (riid != IID_IDirectInput8A && riid != IID_IUnknown)
         return DIERR_NOINTERFACE;
     if (outer)
         return DIERR_NOAGGREGATION;

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,13 +19,14 @@
 extern char** environ;
 
 RunningProgram::RunningProgram(const std::string& program,
-                               const std::vector<std::string>& environment)
-    : RunningProgram(program, environment, {}, "") {}
+                               const std::vector<std::string>& environment,
+                               const std::string& workingDirectory)
+    : RunningProgram(program, environment, {}, workingDirectory) {}
 
 RunningProgram::RunningProgram(const std::string& program,
                                const std::vector<std::string>& environment,
                                const std::vector<std::string>& arguments,
-                               const std::string& directory) {
+                               const std::string& workingDirectory) {
     std::map<std::string, std::string> variables;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         std::string text = *entry;
@@ -54,17 +57,14 @@ RunningProgram::RunningProgram(const std::string& program,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, errorDescriptor, STDERR_FILENO);
+    // Not the test's own output: a program left behind by a dying test must not hold it open.
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    // The program's path stays relative to the test's folder when it runs in another one.
     std::string path = program;
-    // The program path stays valid after the change of directory.
-    if (!directory.empty() && !path.empty() && path[0] != '/') {
-        char* here = getcwd(nullptr, 0);
-        if (here != nullptr) {
-            path = std::string(here) + "/" + path;
-            free(here);
-        }
+    if (!workingDirectory.empty()) {
+        path = std::filesystem::absolute(program).string();
+        posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
     }
-    if (!directory.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     std::vector<std::string> words = arguments;
     std::vector<char*> argv{path.data()};
     for (std::string& word : words)

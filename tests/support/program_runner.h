@@ -1,6 +1,6 @@
 // program_runner.h: starts one of the built programs as a person would (working directory the
-// build folder, where `meshes` is, unless another is given), with extra environment settings and
-// arguments, and collects its standard error and exit code. For the end-to-end tests.
+// build folder, where `meshes` is, or another folder given), with extra environment settings
+// and arguments, and collects its standard error and exit code. For the end-to-end tests.
 #pragma once
 
 #include <string>
@@ -10,13 +10,14 @@
 
 class RunningProgram {
 public:
-    // Starts `program` (a path relative to the working directory). `environment` entries of the
-    // form NAME=VALUE are added to (or replace) the test's own; NAME= alone removes NAME.
-    RunningProgram(const std::string& program, const std::vector<std::string>& environment);
-    // The same with arguments, started in `directory` (the test's own when empty); a relative
-    // `program` path is taken from the test's working directory.
+    // Starts `program` (a path relative to the test's working directory). `environment` entries
+    // of the form NAME=VALUE are added to (or replace) the test's own; NAME= alone removes NAME.
+    // The program runs in `workingDirectory`, or in the test's own when that is empty.
     RunningProgram(const std::string& program, const std::vector<std::string>& environment,
-                   const std::vector<std::string>& arguments, const std::string& directory);
+                   const std::string& workingDirectory = "");
+    // The same with arguments after the program's name.
+    RunningProgram(const std::string& program, const std::vector<std::string>& environment,
+                   const std::vector<std::string>& arguments, const std::string& workingDirectory);
     ~RunningProgram();
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;

@@ -10,6 +10,17 @@
 
 namespace {
 
+XErrorHandler previousErrorHandler = nullptr;
+
+// A window can vanish between listing it and asking for its name or attributes (a program
+// closing while a test searches); the call then just fails. Xlib's default handler would end
+// the test process and leave the program it started running.
+int ignoreVanishedWindows(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable)
+        return 0;
+    return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+
 std::string titleOf(Display* display, Window window) {
     char* name = nullptr;
     std::string title;
@@ -57,7 +68,11 @@ bool WindowPicture::savePpm(const std::string& path) const {
     return fclose(file) == 0;
 }
 
-XDisplay::XDisplay() : display(XOpenDisplay(nullptr)) {}
+XDisplay::XDisplay() : display(XOpenDisplay(nullptr)) {
+    XErrorHandler previous = XSetErrorHandler(ignoreVanishedWindows);
+    if (previous != ignoreVanishedWindows)
+        previousErrorHandler = previous;
+}
 
 XDisplay::~XDisplay() {
     if (display != nullptr)
@@ -99,8 +114,8 @@ bool XDisplay::capture(unsigned long window, WindowPicture& picture) {
     XWindowAttributes attributes;
     if (display == nullptr || !XGetWindowAttributes(display, window, &attributes))
         return false;
-    XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height,
-                              AllPlanes, ZPixmap);
+    XImage* image =
+        XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (image == nullptr)
         return false;
     picture.width = attributes.width;

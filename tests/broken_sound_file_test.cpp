@@ -1,0 +1,105 @@
+// Sound files cut short or damaged: the master is not kept, and a train built without its
+// masters stays silent through placement, switching and clearing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+#include "app/application_state.h"
+#include "audio/sound_device.h"
+#include "audio/sound_emitter.h"
+#include "platform/linux/dsound_stats.h"
+#include "scene_setup.h"
+#include "sim/train.h"
+#include "sound_test_window.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void release(auto*& object) {
+    if (object)
+        object->Release();
+    object = nullptr;
+}
+
+// Runs in a temporary folder whose `Meshes` folder holds copies of the two sounds, the first
+// `keptBytes` bytes of each (all of them when keptBytes is negative).
+class BrokenSoundFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        original = fs::current_path();
+        folder = fs::temp_directory_path() / ("varnel-sound-" + std::to_string(getpid()));
+        fs::create_directories(folder / "Meshes");
+        appState.mainWindow = soundTestWindow();
+        ASSERT_EQ(createSoundDevice(), S_OK);
+        ensureSceneTypes();
+        train.clear();
+        appState.passengerTrain = false;
+    }
+
+    void TearDown() override {
+        train.clear();
+        release(appState.clackSound);
+        release(appState.runningSound);
+        release(appState.listener);
+        release(appState.primaryBuffer);
+        release(appState.soundDevice);
+        fs::current_path(original);
+        fs::remove_all(folder);
+        EXPECT_EQ(liveSoundSources(), 0);
+        EXPECT_EQ(liveSoundSampleBuffers(), 0);
+    }
+
+    void copySound(const std::string& name, long keptBytes) {
+        fs::path target = folder / "Meshes" / name;
+        fs::copy_file(original / "meshes" / name, target);
+        if (keptBytes >= 0)
+            fs::resize_file(target, static_cast<uintmax_t>(keptBytes));
+    }
+
+    fs::path original;
+    fs::path folder;
+};
+
+} // namespace
+
+TEST_F(BrokenSoundFile, CutShortOrHeaderOnlyGivesNoMaster) {
+    // 44 bytes are the header alone: the data chunk declares samples the file doesn't hold.
+    copySound("Stuk.wav", 44);
+    copySound("TrainBackground.wav", 90000);
+    fs::current_path(folder);
+    appState.clackSound = nullptr;
+    appState.runningSound = nullptr;
+    EXPECT_EQ(loadSound("Stuk.wav", &appState.clackSound), E_FAIL);
+    EXPECT_EQ(loadSound("TrainBackground.wav", &appState.runningSound), E_FAIL);
+    EXPECT_EQ(appState.clackSound, nullptr);
+    EXPECT_EQ(appState.runningSound, nullptr);
+    EXPECT_EQ(liveSoundSources(), 0);
+    EXPECT_EQ(liveSoundSampleBuffers(), 0);
+}
+
+TEST_F(BrokenSoundFile, TrainWithOneMasterMissingPlaysOnlyTheOther) {
+    copySound("Stuk.wav", -1);
+    copySound("TrainBackground.wav", 1000);
+    fs::current_path(folder);
+    ASSERT_EQ(loadSound("Stuk.wav", &appState.clackSound), S_OK);
+    EXPECT_EQ(loadSound("TrainBackground.wav", &appState.runningSound), E_FAIL);
+
+    train.speed = 2000.0;
+    buildConsist();
+    train.place(3000.0, false);
+    train.place(3300.0, true); // past a rail joint: the axles clack
+    Bogie* bogie = train.cars[0]->frontBogie;
+    EXPECT_EQ(bogie->runningBuffer, nullptr);
+    EXPECT_EQ(bogie->running3D, nullptr);
+    ASSERT_NE(bogie->leadingAxle, nullptr);
+    ASSERT_NE(bogie->leadingAxle->buffer, nullptr);
+    // The clack master and the freight train's 40 clacks; no running noise.
+    EXPECT_EQ(liveSoundSources(), 1 + 40);
+    toggleTrainType();
+    EXPECT_EQ(liveSoundSources(), 1 + 16);
+    train.place(6000.0, true);
+}
