@@ -113,6 +113,14 @@ double grassShare(const WindowPicture& picture) {
     return all == 0 ? 0.0 : double(grass) / all;
 }
 
+// Waits up to 15 seconds for the windows of programs that an earlier test ended to go, so that
+// the next program's window is the only one with its title.
+void waitForNoProgramWindow() {
+    XDisplay display;
+    for (int i = 0; i < 60 && display.open() && display.windowShown("Varnel"); ++i)
+        pause(250);
+}
+
 // A running program with one window titled "Varnel", pictures of it and keys typed into it.
 class ProgramWindow {
 public:
@@ -172,6 +180,7 @@ protected:
     // The Windows program under Wine in the Windows build folder. The first run makes the
     // prefix, which takes Wine a while.
     std::unique_ptr<ProgramWindow> startUnderWine(const std::vector<std::string>& environment) {
+        waitForNoProgramWindow();
         return std::make_unique<ProgramWindow>(
             wineRun, environment, std::vector<std::string>{winePrefix, "varnel-hwvp-immediate.exe"},
             windowsBuild);
@@ -294,6 +303,7 @@ TEST_F(WindowsProgramUnderWine, StartPictureMatchesLinuxBuild) {
     std::vector<std::string> frozen = {"LD_PRELOAD=" + faketimeLibrary, stoppedClock,
                                        "VARNEL_UNATTENDED=1"};
     WindowPicture onLinux, onWine;
+    waitForNoProgramWindow();
     {
         ProgramWindow program("./varnel-hwvp-immediate", frozen, {}, "");
         ASSERT_TRUE(program.waitForPicture(60)) << program.running.errorOutput();
