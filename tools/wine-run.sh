@@ -31,6 +31,6 @@ mkdir -p "$(dirname "$prefix")"
     fi
     # The server runs on the real clock too: one started under a stopped clock would never
     # reach its exit timeout. It ends by itself a few seconds after its last program.
-    wineserver </dev/null >/dev/null 2>&1 || true
+    wineserver </dev/null >/dev/null 2>&1 &
 ) 9>"$prefix.lock"
 exec wine "$@"
