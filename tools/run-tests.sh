@@ -25,14 +25,13 @@ else
     echo "run-tests: no $windows_build/varnel_layer_tests.exe; the tests under Wine are skipped"
 fi
 if [ -n "$sanitized" ]; then
-    # Every finding ends the process with a failure and a stack; leaks inside the system's own
-    # libraries are suppressed by library in tests/lsan.supp.
-    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=1:detect_stack_use_after_return=0
+    # Every finding ends the process with a failure and a stack. LeakSanitizer's exit-time scan crashes on its own ("Tracer caught signal 11") too often
+    # among the GL drivers' threads to gate every run on it; leaks are checked by the toggle
+    # soak's live counts here and by tools/soak.sh and valgrind by hand.
+    export ASAN_OPTIONS=halt_on_error=1:abort_on_error=0:detect_leaks=0:detect_stack_use_after_return=0
     export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
     export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
-    # LeakSanitizer's exit-time scan now and then crashes on its own ("Tracer caught signal 11")
-    # while the drivers' threads wind down; a failed test runs once more, so a real finding,
-    # which repeats, still fails.
+    # A failed test runs once more; a real finding repeats.
     # The Windows programs under Wine are not built with the sanitizers: their tests run once, above.
     "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
         --repeat until-pass:2 --exclude-regex WindowsProgramUnderWine
