@@ -129,12 +129,18 @@ public:
         : running(program, environment, arguments, directory) {}
     ~ProgramWindow() { running.kill(); }
 
-    // Waits for the window and for the overlay's three rows in it.
-    bool waitForPicture(int seconds) {
-        if (!display.open() || !running.started())
-            return false;
+    // Waits for the window and for the overlay's three rows in it; says which step failed.
+    ::testing::AssertionResult waitForPicture(int seconds) {
+        if (!display.open())
+            return ::testing::AssertionFailure() << "no X display";
+        if (!running.started())
+            return ::testing::AssertionFailure() << "not started: " << running.startError();
         window = display.findWindow("Varnel", seconds * 1000);
-        return window != 0 && waitFor(overlayDrawn, seconds);
+        if (window == 0)
+            return ::testing::AssertionFailure() << "no window within " << seconds << " s";
+        if (!waitFor(overlayDrawn, seconds))
+            return ::testing::AssertionFailure() << "no overlay within " << seconds << " s";
+        return ::testing::AssertionSuccess();
     }
     // Polls pictures until `condition` holds, for up to `seconds`.
     bool waitFor(const std::function<bool(const WindowPicture&)>& condition, int seconds) {

@@ -70,8 +70,11 @@ RunningProgram::RunningProgram(const std::string& program,
     for (std::string& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    int result = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    if (result != 0) {
         pid = -1;
+        spawnError = path + ": " + std::strerror(result);
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(errorDescriptor);
 }

@@ -23,6 +23,8 @@ public:
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return pid > 0; }
+    // Why the program could not be started (the system's message), when it could not.
+    const std::string& startError() const { return spawnError; }
     // Waits up to `milliseconds` for the program to end; true when it did.
     bool waitForExit(int milliseconds);
     // The exit code, or -1 when the program has not ended normally.
@@ -37,4 +39,5 @@ private:
     int status = -1;
     bool ended = false;
     std::string errorFile;
+    std::string spawnError;
 };
