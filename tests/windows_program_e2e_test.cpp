@@ -317,11 +317,7 @@ TEST_F(WindowsProgramUnderWine, StartPictureMatchesLinuxBuild) {
         onLinux = program.picture();
     }
     {
-        // Right after another Wine program has ended, a start now and then finds no window at
-        // once (the cause is not yet known): one more start is allowed.
         std::unique_ptr<ProgramWindow> program = startUnderWine(frozen);
-        if (!program->waitForPicture(120))
-            program = startUnderWine(frozen);
         ASSERT_TRUE(program->waitForPicture(120)) << program->running.errorOutput();
         pause(1000);
         onWine = program->picture();

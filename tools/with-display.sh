@@ -7,7 +7,9 @@ fi
 for number in $(seq 90 130); do
     [ -e "/tmp/.X${number}-lock" ] || break
 done
-Xvfb ":${number}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: by default the server resets when its last client leaves, and a client that
+# connects during the reset is refused (a test that closes its connection and opens another).
+Xvfb ":${number}" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT
 export DISPLAY=":${number}"
