@@ -173,27 +173,8 @@ void Device::makeCurrent() {
         SDL_GL_MakeCurrent(sdlWindow, context);
 }
 
-HRESULT Device::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DDevice9) {
-        AddRef();
-        *object = static_cast<IDirect3DDevice9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::AddRef() {
-    return ++refs;
-}
-
-ULONG Device::Release() {
-    ULONG left = --refs;
-    if (left == 0)
-        delete this;
-    return left;
+void* Device::interfaceFor(REFIID riid) {
+    return riid == IID_IDirect3DDevice9 ? static_cast<IDirect3DDevice9*>(this) : nullptr;
 }
 
 HRESULT Device::TestCooperativeLevel() {

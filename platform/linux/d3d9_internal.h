@@ -10,6 +10,8 @@
 
 #include <d3d9.h>
 
+#include "com_object.h"
+
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -34,16 +36,13 @@ constexpr DWORD lightCapacity = 32;
 constexpr int glLightCount = 8;
 
 // The Direct3D object: one adapter, the SDL video and OpenGL library references.
-struct Direct3D final : IDirect3D9 {
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+struct Direct3D final : ComObject<IDirect3D9> {
+    void* interfaceFor(REFIID riid) override;
+    void lastReleased() override;
     UINT GetAdapterCount() override;
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override;
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** device) override;
-
-    ULONG refs = 1;
 };
 
 // Shared part of every resource: public references, bindings to the device, the device.
@@ -199,7 +198,7 @@ struct PresentClock {
     void summary();
 };
 
-struct Device final : IDirect3DDevice9 {
+struct Device final : ComObject<IDirect3DDevice9> {
     // Creation (d3d9_device.cpp).
     static HRESULT create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags,
                           D3DPRESENT_PARAMETERS* presentation, IDirect3DDevice9** result);
@@ -207,10 +206,8 @@ struct Device final : IDirect3DDevice9 {
     void makeCurrent();
     bool windowAlive() const;
 
-    // IUnknown and device (d3d9_device.cpp).
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    // Interfaces and device (d3d9_device.cpp).
+    void* interfaceFor(REFIID riid) override;
     HRESULT TestCooperativeLevel() override;
     HRESULT GetDirect3D(IDirect3D9** direct3D) override;
     HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) override;
@@ -293,7 +290,6 @@ struct Device final : IDirect3DDevice9 {
     void copyPicture(const std::vector<uint8_t>& rows, Surface* target);
 
     // Identity and window.
-    ULONG refs = 1;
     Direct3D* direct3D = nullptr;
     D3DDEVICE_CREATION_PARAMETERS creation = {};
     D3DPRESENT_PARAMETERS presentation = {};

@@ -25,29 +25,13 @@ const IID IID_IDirect3DSwapChain9 = {
 
 namespace d3d9 {
 
-HRESULT Direct3D::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3D9) {
-        AddRef();
-        *object = static_cast<IDirect3D9*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+void* Direct3D::interfaceFor(REFIID riid) {
+    return riid == IID_IDirect3D9 ? static_cast<IDirect3D9*>(this) : nullptr;
 }
 
-ULONG Direct3D::AddRef() {
-    return ++refs;
-}
-
-ULONG Direct3D::Release() {
-    ULONG left = --refs;
-    if (left == 0) {
-        SDL_GL_UnloadLibrary();
-        delete this;
-    }
-    return left;
+void Direct3D::lastReleased() {
+    SDL_GL_UnloadLibrary();
+    delete this;
 }
 
 UINT Direct3D::GetAdapterCount() {

@@ -1,6 +1,8 @@
 // d3dx9_buffer.cpp: ID3DXBuffer, a reference-counted block of bytes that the mesh loader
-// hands out (materials, adjacency, effect instances). Depends on d3dx9.h.
+// hands out (materials, adjacency, effect instances). Depends on d3dx9.h and com_object.h.
 #include <d3dx9.h>
+
+#include "com_object.h"
 
 #include <new>
 
@@ -9,37 +11,22 @@ const IID IID_ID3DXBuffer = {
 
 namespace {
 
-class Buffer final : public ID3DXBuffer {
+class Buffer final : public ComObject<ID3DXBuffer> {
 public:
     Buffer(BYTE* bytes, DWORD size) : bytes(bytes), size(size) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXBuffer) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     LPVOID GetBufferPointer() override { return bytes; }
     DWORD GetBufferSize() override { return size; }
 
 private:
     ~Buffer() { delete[] bytes; }
 
+    void* interfaceFor(REFIID riid) override {
+        return riid == IID_ID3DXBuffer ? static_cast<ID3DXBuffer*>(this) : nullptr;
+    }
+
     BYTE* bytes;
     DWORD size;
-    ULONG references = 1;
 };
 
 } // namespace

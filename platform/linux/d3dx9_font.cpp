@@ -4,8 +4,10 @@
 // the character height, and its glyphs are rasterised once into an A8R8G8B8 atlas texture.
 // DrawTextA draws one textured quad per glyph with DrawPrimitiveUP (pre-transformed vertices
 // with the colour as diffuse), setting every device state it relies on and restoring them all.
-// Depends on d3dx9.h, d3d9.h, fontconfig and SDL2_ttf.
+// Depends on d3dx9.h, d3d9.h, com_object.h, fontconfig and SDL2_ttf.
 #include <d3dx9.h>
+
+#include "com_object.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -87,7 +89,7 @@ int pointSizeForCell(TTF_Font* font, int cell) {
     return size;
 }
 
-class Font final : public ID3DXFont {
+class Font final : public ComObject<ID3DXFont> {
 public:
     Font(IDirect3DDevice9* device, const D3DXFONT_DESCA& desc) : device(device), desc(desc) {
         device->AddRef();
@@ -122,25 +124,6 @@ public:
         return result;
     }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXFont) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT GetDevice(LPDIRECT3DDEVICE9* out) override {
         if (out == nullptr)
             return D3DERR_INVALIDCALL;
@@ -167,6 +150,10 @@ private:
         device->Release();
         if (ttfReady)
             TTF_Quit();
+    }
+
+    void* interfaceFor(REFIID riid) override {
+        return riid == IID_ID3DXFont ? static_cast<ID3DXFont*>(this) : nullptr;
     }
 
     static bool faceStyleHas(TTF_Font* font, std::initializer_list<const char*> words) {
@@ -268,7 +255,6 @@ private:
     int lineHeight = 0;
     Glyph glyphs[256];
     std::vector<GlyphVertex> vertices; // reused between calls
-    ULONG references = 1;
 };
 
 // Adds the glyph's quad with its top-left pixel at (left, top), cut to clip when given.

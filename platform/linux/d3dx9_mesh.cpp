@@ -4,9 +4,10 @@
 // the device, and builds the attribute table, one range per material that has faces.
 // DrawSubset draws a range with the device's current state. The materials go out as an
 // ID3DXBuffer of D3DXMATERIAL records followed by their texture names.
-// Depends on d3dx9.h, d3d9.h, x_file_reader.h and file_path.h.
+// Depends on d3dx9.h, d3d9.h, com_object.h, x_file_reader.h and file_path.h.
 #include <d3dx9.h>
 
+#include "com_object.h"
 #include "file_path.h"
 #include "x_file_reader.h"
 
@@ -27,7 +28,7 @@ constexpr DWORD meshFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 constexpr DWORD vertexSize = sizeof(XVertex);
 static_assert(sizeof(XVertex) == 32, "position, normal and one texture coordinate pair");
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public ComObject<ID3DXMesh> {
 public:
     Mesh(IDirect3DDevice9* device, DWORD options) : device(device), options(options) {
         device->AddRef();
@@ -86,25 +87,6 @@ public:
             }
         }
         return D3D_OK;
-    }
-
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (object == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXBaseMesh || riid == IID_ID3DXMesh) {
-            AddRef();
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT DrawSubset(DWORD attribId) override {
@@ -180,6 +162,12 @@ private:
         device->Release();
     }
 
+    void* interfaceFor(REFIID riid) override {
+        if (riid == IID_ID3DXBaseMesh || riid == IID_ID3DXMesh)
+            return static_cast<ID3DXMesh*>(this);
+        return nullptr;
+    }
+
     template <typename Buffer>
     static HRESULT fill(Buffer* buffer, const void* source, size_t size) {
         void* target = nullptr;
@@ -198,7 +186,6 @@ private:
     IDirect3DIndexBuffer9* indexBuffer = nullptr;
     std::vector<DWORD> attributes;
     std::vector<D3DXATTRIBUTERANGE> table;
-    ULONG references = 1;
 };
 
 // One buffer: the D3DXMATERIAL records, then the zero-terminated texture names they point to.

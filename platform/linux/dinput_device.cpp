@@ -5,8 +5,9 @@
 // wheel counts until read, keeps the button states and buffers its changes likewise.
 // With the foreground cooperative level a device loses acquisition as soon as its window is
 // not the active one; input arriving while not acquired is dropped.
-// Depends on: SDL2, dinput_device.h, dinput_keymap.h, sdl_window.h (window of an SDL id),
-// window.cpp (GetActiveWindow, IsWindow), timer.cpp.
+// Depends on: SDL2, com_object.h, dinput_device.h, dinput_keymap.h, sdl_window.h (window of
+// an SDL id), window.cpp (GetActiveWindow, IsWindow), timer.cpp.
+#include "com_object.h"
 #include "dinput_device.h"
 #include "dinput_keymap.h"
 #include "sdl_window.h"
@@ -47,8 +48,7 @@ DeviceRegistry registry;
 
 int watchInput(void*, SDL_Event* event);
 
-struct InputDevice final : IDirectInputDevice8A {
-    ULONG references = 1;
+struct InputDevice final : ComObject<IDirectInputDevice8A> {
     InputDeviceKind kind;
     const DIDATAFORMAT* format = nullptr;
     HWND window = nullptr;
@@ -67,28 +67,15 @@ struct InputDevice final : IDirectInputDevice8A {
 
     explicit InputDevice(InputDeviceKind deviceKind) : kind(deviceKind) {}
 
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInputDevice8A) {
-            *object = static_cast<IDirectInputDevice8A*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
+    void* interfaceFor(REFIID riid) override {
+        return riid == IID_IDirectInputDevice8A ? static_cast<IDirectInputDevice8A*>(this)
+                                                : nullptr;
     }
 
-    ULONG AddRef() override { return ++references; }
-
-    ULONG Release() override {
-        ULONG left = --references;
-        if (left == 0) {
-            endAcquisition(false);
-            unregister();
-            delete this;
-        }
-        return left;
+    void lastReleased() override {
+        endAcquisition(false);
+        unregister();
+        delete this;
     }
 
     HRESULT GetProperty(REFGUID property, LPDIPROPHEADER header) override {

@@ -1,34 +1,16 @@
 // dinput_object.cpp: DirectInput8Create and the DirectInput object, which makes the system
 // keyboard and mouse devices.
-// Depends on: dinput_device.h.
+// Depends on: dinput_device.h, com_object.h.
+#include "com_object.h"
 #include "dinput_device.h"
 
 #include <new>
 
 namespace {
 
-struct DirectInput final : IDirectInput8A {
-    ULONG references = 1;
-
-    HRESULT QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInput8A) {
-            *object = static_cast<IDirectInput8A*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    ULONG AddRef() override { return ++references; }
-
-    ULONG Release() override {
-        ULONG left = --references;
-        if (left == 0)
-            delete this;
-        return left;
+struct DirectInput final : ComObject<IDirectInput8A> {
+    void* interfaceFor(REFIID riid) override {
+        return riid == IID_IDirectInput8A ? static_cast<IDirectInput8A*>(this) : nullptr;
     }
 
     HRESULT CreateDevice(REFGUID device, LPDIRECTINPUTDEVICE8A* created, LPUNKNOWN outer) override {

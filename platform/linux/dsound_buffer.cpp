@@ -1,7 +1,8 @@
 // dsound_buffer.cpp: secondary sound buffers and their 3-D control on OpenAL Soft. Each buffer
 // is one OpenAL source; its samples live in a SampleData record that duplicates share, kept
 // once in memory (for Lock) and once in an OpenAL buffer (refreshed at Unlock).
-// Depends on dsound_internal.h.
+// Depends on dsound_internal.h and com_object.h.
+#include "com_object.h"
 #include "dsound_internal.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ bool finite(D3DVALUE x, D3DVALUE y, D3DVALUE z) {
 
 } // namespace
 
-class SecondaryBuffer final : public IDirectSoundBuffer, public IDirectSound3DBuffer {
+class SecondaryBuffer final : public ComObject<IDirectSoundBuffer, IDirectSound3DBuffer> {
 public:
     SecondaryBuffer(SoundContext* context, SampleData* samples, DWORD flags)
         : context(context), samples(samples), flags(flags) {}
@@ -96,28 +97,6 @@ public:
         apply3D();
         context->buffers.push_back(this);
         return true;
-    }
-
-    // IUnknown: one reference count for both interfaces.
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer)
-            *object = static_cast<IDirectSoundBuffer*>(this);
-        else if (iid == IID_IDirectSound3DBuffer && (flags & DSBCAPS_CTRL3D))
-            *object = static_cast<IDirectSound3DBuffer*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        ULONG left = --references;
-        if (left == 0)
-            destroy();
-        return left;
     }
 
     // IDirectSoundBuffer.
@@ -375,7 +354,16 @@ private:
         return result;
     }
 
-    void destroy() {
+    // One reference count for both interfaces; the 3-D one only with 3-D control.
+    void* interfaceFor(REFIID iid) override {
+        if (iid == IID_IDirectSoundBuffer)
+            return static_cast<IDirectSoundBuffer*>(this);
+        if (iid == IID_IDirectSound3DBuffer && (flags & DSBCAPS_CTRL3D))
+            return static_cast<IDirectSound3DBuffer*>(this);
+        return nullptr;
+    }
+
+    void lastReleased() override {
         context->makeCurrent();
         if (source) {
             alSourceStop(source);
@@ -392,7 +380,6 @@ private:
     }
 
     DWORD flags;
-    ULONG references = 1;
     ALuint source = 0;
     LONG volume = DSBVOLUME_MAX;
     bool looping = false;

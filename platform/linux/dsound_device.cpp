@@ -1,7 +1,9 @@
 // dsound_device.cpp: DirectSoundCreate8 and the sound device (IDirectSound8) on OpenAL Soft:
 // the default playback device and its context, the cooperative level, buffer creation and
 // duplication, and the commit of deferred 3-D settings.
-// Depends on dsound_internal.h; buffers are in dsound_buffer.cpp and dsound_listener.cpp.
+// Depends on dsound_internal.h and com_object.h; buffers are in dsound_buffer.cpp and
+// dsound_listener.cpp.
+#include "com_object.h"
 #include "dsound_internal.h"
 #include "dsound_stats.h"
 
@@ -88,30 +90,9 @@ void SoundContext::commitDeferred() {
 
 namespace {
 
-class SoundDevice final : public IDirectSound8 {
+class SoundDevice final : public ComObject<IDirectSound8> {
 public:
     explicit SoundDevice(SoundContext* context) : context(context) {}
-
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDirectSound8) {
-            *object = static_cast<IDirectSound8*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        ULONG left = --references;
-        if (left == 0) {
-            context->release();
-            delete this;
-        }
-        return left;
-    }
 
     HRESULT CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer,
                               LPUNKNOWN outer) override {
@@ -153,8 +134,16 @@ public:
     }
 
 private:
+    void* interfaceFor(REFIID iid) override {
+        return iid == IID_IDirectSound8 ? static_cast<IDirectSound8*>(this) : nullptr;
+    }
+
+    void lastReleased() override {
+        context->release();
+        delete this;
+    }
+
     SoundContext* context;
-    ULONG references = 1;
 };
 
 } // namespace

@@ -1,42 +1,17 @@
 // dsound_listener.cpp: the primary buffer (the mixer's output format) and the 3-D listener it
 // carries, on OpenAL Soft. Listener settings made with DS3D_DEFERRED wait in the SoundContext
 // until CommitDeferredSettings hands them, with every buffer's, to OpenAL at once.
-// Depends on dsound_internal.h.
+// Depends on dsound_internal.h and com_object.h.
+#include "com_object.h"
 #include "dsound_internal.h"
 
 #include <cmath>
 #include <cstring>
 #include <new>
 
-class PrimaryBuffer final : public IDirectSoundBuffer, public IDirectSound3DListener {
+class PrimaryBuffer final : public ComObject<IDirectSoundBuffer, IDirectSound3DListener> {
 public:
     PrimaryBuffer(SoundContext* context, DWORD flags) : context(context), flags(flags) {}
-
-    // IUnknown: one reference count for both interfaces.
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer)
-            *object = static_cast<IDirectSoundBuffer*>(this);
-        else if (iid == IID_IDirectSound3DListener && (flags & DSBCAPS_CTRL3D))
-            *object = static_cast<IDirectSound3DListener*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        ULONG left = --references;
-        if (left == 0) {
-            context->primary = nullptr;
-            SoundContext* owner = context;
-            delete this;
-            owner->release();
-        }
-        return left;
-    }
 
     // IDirectSoundBuffer: the primary buffer reports and sets the output format; it holds
     // no samples of its own.
@@ -168,6 +143,22 @@ public:
     }
 
 private:
+    // One reference count for both interfaces; the listener only with 3-D control.
+    void* interfaceFor(REFIID iid) override {
+        if (iid == IID_IDirectSoundBuffer)
+            return static_cast<IDirectSoundBuffer*>(this);
+        if (iid == IID_IDirectSound3DListener && (flags & DSBCAPS_CTRL3D))
+            return static_cast<IDirectSound3DListener*>(this);
+        return nullptr;
+    }
+
+    void lastReleased() override {
+        context->primary = nullptr;
+        SoundContext* owner = context;
+        delete this;
+        owner->release();
+    }
+
     static bool finite(D3DVALUE v) { return std::isfinite(v); }
 
     template <typename T> static HRESULT get(T* out, const T& value) {
@@ -193,7 +184,6 @@ private:
 
     SoundContext* context;
     DWORD flags;
-    ULONG references = 1;
     // DirectSound's initial output format: 22.05 kHz, 8 bits, stereo.
     WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 22050, 44100, 2, 8, 0};
 };
