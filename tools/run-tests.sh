@@ -12,11 +12,7 @@ export VARNEL_UNATTENDED=1
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
-# The picture comparison of the Windows build under Wine against the Linux build now and then
-# finds no Wine window when it starts right after another Wine program; until that is settled
-# it runs on request: ctest --test-dir build/linux -R StartPictureMatchesLinuxBuild
-"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300 \
-    --exclude-regex StartPictureMatchesLinuxBuild
+"$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
 # The layer's API tests against the real implementation, when the 64-bit Windows build is there.
 windows_build="$build/../windows-x86_64"
 if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
