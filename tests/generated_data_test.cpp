@@ -214,13 +214,24 @@ TEST(GeneratedMeshes, AreWellFormedAndWoundLikeTheirNormals) {
             }
         }
         EXPECT_EQ(wrongWay, 0);
+        // The grass repeats across the ground (the device wraps texture coordinates); its
+        // coordinates stay small enough to keep their fractions exact in single precision.
+        // Everything else maps within its picture.
+        std::vector<bool> repeats(mesh.positions.size(), false);
+        int grass = materialNamed(mesh, "grass.bmp");
+        for (int t = 0; t < mesh.triangles(); ++t) {
+            for (int k = 0; k < 3 && mesh.faceMaterial[t] == grass; ++k) {
+                repeats[mesh.faces[t * 3 + k]] = true;
+            }
+        }
         for (size_t i = 0; i < mesh.positions.size(); ++i) {
             const P3& n = mesh.normals[i];
             EXPECT_NEAR(n.x * n.x + n.y * n.y + n.z * n.z, 1.0, 1e-3);
-            EXPECT_GE(mesh.u[i], 0.0);
-            EXPECT_LE(mesh.u[i], 1.0);
-            EXPECT_GE(mesh.v[i], 0.0);
-            EXPECT_LE(mesh.v[i], 1.0);
+            double low = repeats[i] ? -256.0 : 0.0, high = repeats[i] ? 256.0 : 1.0;
+            EXPECT_GE(mesh.u[i], low);
+            EXPECT_LE(mesh.u[i], high);
+            EXPECT_GE(mesh.v[i], low);
+            EXPECT_LE(mesh.v[i], high);
             EXPECT_GE(mesh.positions[i].y, 0.0) << "objects stand at height 0";
         }
     }
@@ -404,6 +415,197 @@ TEST(GeneratedMeshes, CarBodiesSpanTheirCouplings) {
                 }
             }
         }
+    }
+}
+
+namespace {
+
+// A vertex of a placed segment in world space, with its texture coordinates.
+struct PlacedVertex {
+    P3 position;
+    double u, v;
+};
+
+// The loop's eight segments as the program lays them out: two straights, two left turns,
+// twice, from the origin heading +x. Each segment gives the triangles of one material in world
+// space, three vertices each. With `turnTexture`, texture coordinates turn with the segment, as
+// coordinates taken from the model's x and z do.
+std::vector<std::vector<PlacedVertex>> placedTriangles(const std::string& texture,
+                                                       bool turnTexture) {
+    const XMesh straight = readX("meshes/SegStraight.X"), turn = readX("meshes/SegTurnLeft.X");
+    const bool isTurn[] = {false, false, true, true, false, false, true, true};
+    const int cosQ[] = {1, 0, -1, 0}, sinQ[] = {0, 1, 0, -1};
+    double x = 0, z = 0;
+    int quarter = 0;
+    std::vector<std::vector<PlacedVertex>> segments;
+    for (bool t : isTurn) {
+        const XMesh& mesh = t ? turn : straight;
+        const int c = cosQ[quarter], s = sinQ[quarter];
+        // The model's +x runs along the heading, its +z to the left of it.
+        auto place = [&](double mx, double mz) {
+            return P3{x + mx * c - mz * s, 0, z + mx * s + mz * c};
+        };
+        std::vector<PlacedVertex> placed;
+        int material = materialNamed(mesh, texture);
+        for (int f = 0; f < mesh.triangles(); ++f) {
+            for (int k = 0; k < 3 && mesh.faceMaterial[f] == material; ++k) {
+                int i = mesh.faces[f * 3 + k];
+                P3 p = place(mesh.positions[i].x, mesh.positions[i].z);
+                p.y = mesh.positions[i].y;
+                P3 uv = place(mesh.u[i], mesh.v[i]);
+                placed.push_back(turnTexture ? PlacedVertex{p, uv.x - x, uv.z - z}
+                                             : PlacedVertex{p, mesh.u[i], mesh.v[i]});
+            }
+        }
+        segments.push_back(placed);
+        P3 end = t ? place(4096, 4096) : place(4096, 0);
+        x = end.x;
+        z = end.z;
+        quarter = (quarter + (t ? 1 : 0)) % 4;
+    }
+    return segments;
+}
+
+bool samePoint(const P3& a, const P3& b) {
+    return std::fabs(a.x - b.x) < 0.05 && std::fabs(a.y - b.y) < 0.05 &&
+           std::fabs(a.z - b.z) < 0.05;
+}
+
+// How far a ground point lies outside the loop's centre line (the straights along z = 0 and
+// z = 8192 for x from 0 to 8192, the turns about (8192, 4096) and (0, 4096) of radius 4096).
+double outsideTheLoop(const P3& p) {
+    if (p.x >= 0 && p.x <= 8192) {
+        return std::max(-p.z, p.z - 8192);
+    }
+    return std::hypot(p.x < 0 ? p.x : p.x - 8192, p.z - 4096) - 4096;
+}
+
+double wrapped(double a, double b) {
+    double d = std::fmod(std::fabs(a - b), 1.0);
+    return std::min(d, 1.0 - d);
+}
+
+// Edges of the triangles of all placed segments together that belong to one triangle only:
+// the open border of what the segments build together.
+std::vector<std::pair<P3, P3>> openEdges(const std::vector<std::vector<PlacedVertex>>& segments) {
+    std::vector<std::pair<P3, P3>> edges;
+    for (const auto& placed : segments) {
+        for (size_t t = 0; t < placed.size(); t += 3) {
+            for (int k = 0; k < 3; ++k) {
+                edges.push_back({placed[t + k].position, placed[t + (k + 1) % 3].position});
+            }
+        }
+    }
+    std::vector<std::pair<P3, P3>> open;
+    for (size_t i = 0; i < edges.size(); ++i) {
+        int shared = 0;
+        for (size_t j = 0; j < edges.size(); ++j) {
+            shared += (samePoint(edges[i].first, edges[j].second) &&
+                       samePoint(edges[i].second, edges[j].first));
+        }
+        if (shared == 0) {
+            open.push_back(edges[i]);
+        }
+    }
+    return open;
+}
+
+// Each vertex that several placed segments share samples the same place of its picture from
+// every segment (coordinates equal but for whole repeats); the number of shared vertices.
+int checkSharedVertices(const std::vector<std::vector<PlacedVertex>>& segments) {
+    int shared = 0;
+    for (size_t a = 0; a < segments.size(); ++a) {
+        for (size_t b = a + 1; b < segments.size(); ++b) {
+            for (const PlacedVertex& p : segments[a]) {
+                for (const PlacedVertex& q : segments[b]) {
+                    if (samePoint(p.position, q.position)) {
+                        ++shared;
+                        EXPECT_LT(wrapped(p.u, q.u), 1e-3) << "segments " << a << ", " << b;
+                        EXPECT_LT(wrapped(p.v, q.v), 1e-3) << "segments " << a << ", " << b;
+                    }
+                }
+            }
+        }
+    }
+    return shared;
+}
+
+} // namespace
+
+// The ground of the eight placed segments is one surface without gaps, ending only at the
+// horizon all round, and the grass runs on across every join at one scale: texture
+// coordinates agree where segments meet, every triangle maps the world to the picture alike,
+// and the picture looks the same turned by a quarter, as the segments are.
+TEST(GeneratedScenery, GroundOfThePlacedSegmentsJoinsWithoutSeams) {
+    auto segments = placedTriangles("grass.bmp", true);
+    ASSERT_EQ(segments.size(), 8u);
+    for (const auto& placed : segments) {
+        ASSERT_FALSE(placed.empty());
+        for (const PlacedVertex& p : placed) {
+            EXPECT_EQ(p.position.y, 0.0);
+        }
+    }
+    for (const auto& edge : openEdges(segments)) {
+        EXPECT_GT(outsideTheLoop(edge.first), 40000) << edge.first.x << " " << edge.first.z;
+        EXPECT_GT(outsideTheLoop(edge.second), 40000) << edge.second.x << " " << edge.second.z;
+    }
+    EXPECT_GT(checkSharedVertices(segments), 0);
+    // Texture coordinates per world unit along x and z, the same in every triangle.
+    double first[4] = {};
+    bool haveFirst = false;
+    for (const auto& placed : segments) {
+        for (size_t t = 0; t < placed.size(); t += 3) {
+            const PlacedVertex &a = placed[t], &b = placed[t + 1], &c = placed[t + 2];
+            double ex1 = b.position.x - a.position.x, ez1 = b.position.z - a.position.z;
+            double ex2 = c.position.x - a.position.x, ez2 = c.position.z - a.position.z;
+            double det = ex1 * ez2 - ex2 * ez1;
+            double du1 = b.u - a.u, du2 = c.u - a.u, dv1 = b.v - a.v, dv2 = c.v - a.v;
+            double scale[4] = {(du1 * ez2 - du2 * ez1) / det, (ex1 * du2 - ex2 * du1) / det,
+                               (dv1 * ez2 - dv2 * ez1) / det, (ex1 * dv2 - ex2 * dv1) / det};
+            if (!haveFirst) {
+                std::copy(scale, scale + 4, first);
+                haveFirst = true;
+                EXPECT_GT(std::fabs(first[0]) + std::fabs(first[1]), 0.0);
+            }
+            for (int k = 0; k < 4; ++k) {
+                EXPECT_NEAR(scale[k], first[k], 1e-6);
+            }
+        }
+    }
+    auto bmp = readBytes("meshes/grass.bmp");
+    ASSERT_GE(bmp.size(), 54u);
+    const uint32_t n = le(bmp, 18, 4), offset = le(bmp, 10, 4), row = (n * 3 + 3) & ~3u;
+    ASSERT_EQ(le(bmp, 22, 4), n);
+    auto texel = [&](uint32_t x, uint32_t y) { return le(bmp, offset + y * row + x * 3, 3); };
+    int differ = 0;
+    for (uint32_t y = 0; y < n; ++y) {
+        for (uint32_t x = 0; x < n; ++x) {
+            differ += texel(x, y) != texel(n - 1 - y, x);
+        }
+    }
+    EXPECT_EQ(differ, 0) << "grass turned by a quarter";
+}
+
+// The sky wall of the placed segments closes round the whole loop: its only open edges run
+// along its foot and its top, and it samples its picture alike on both sides of every join.
+TEST(GeneratedScenery, SkyWallClosesRoundTheLoop) {
+    auto segments = placedTriangles("track.bmp", false);
+    for (auto& placed : segments) {
+        std::vector<PlacedVertex> wall;
+        for (size_t t = 0; t < placed.size(); t += 3) {
+            if (outsideTheLoop(placed[t].position) > 40000) {
+                wall.insert(wall.end(), placed.begin() + t, placed.begin() + t + 3);
+            }
+        }
+        ASSERT_FALSE(wall.empty());
+        placed = wall;
+    }
+    EXPECT_GT(checkSharedVertices(segments), 0);
+    auto open = openEdges(segments);
+    EXPECT_FALSE(open.empty());
+    for (const auto& edge : open) {
+        EXPECT_EQ(edge.first.y, edge.second.y)
+            << "an open edge up the wall at " << edge.first.x << " " << edge.first.z;
     }
 }
 

@@ -1,11 +1,12 @@
-// textures.cpp: paints the procedural textures (gravel, creosoted wood and rail steel, grass,
-// painted
-// and grimy steel, wheel, box van planks, roof sheets, tank, coach livery with windows).
-// Depends on image.h, random.h and textures.h.
+// textures.cpp: paints the procedural textures (gravel, creosoted wood, rail steel and the sky
+// wall, grass, painted and grimy steel, wheel, box van planks, roof sheets, tank, coach livery
+// with windows).
+// Depends on image.h, random.h, scenery.h and textures.h.
 #include "textures.h"
 
 #include "image.h"
 #include "random.h"
+#include "scenery.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,10 +47,52 @@ Image ballast() {
     return image;
 }
 
-// Sleeper wood, rail steel and the backdrop, one above the other (see textures.h).
+// The daylight sky at `degrees` above the horizon: hazy and pale low down, deepening to blue
+// higher up. The wall is lit at 0.94 of full (ambient plus the light's share on a surface
+// facing up), which the colours make up for.
+Color skyAt(double degrees) {
+    double t = 1.0 - std::exp(-degrees / 14.0);
+    Color haze{0.83, 0.87, 0.90}, blue{0.33, 0.54, 0.86};
+    return mix(haze, blue, t) * (1.0 / 0.94);
+}
+
+// The sky wall (scenery.h) in the rows from `top` to the bottom of `image`: each row shows the
+// sky at the height of the wall it is mapped to, seen from the track, so that the colour runs
+// on without a step from the sky part into the tree band; in the band, a line of distant trees
+// in the haze, its outline repeating after the picture's width.
+void paintSkyWall(Image& image, int top) {
+    using scenery::horizonReach, scenery::treeBandHeight, scenery::wallHeight;
+    const double degreesPerRadian = 57.29577951308232;
+    auto outline = tileableNoise(image.width, 1, 24, 4, 32);
+    auto leaves = tileableNoise(image.width, image.height - top, 32, 3, 33);
+    for (int y = top; y < image.height; ++y) {
+        double v = (y + 0.5) / image.height;
+        double height = v < texture::treeTopV
+                            ? treeBandHeight + (wallHeight - treeBandHeight) *
+                                                   (texture::treeTopV - v) /
+                                                   (texture::treeTopV - texture::skyTopV)
+                            : treeBandHeight * (texture::skyGroundV - v) /
+                                  (texture::skyGroundV - texture::treeTopV);
+        height = std::clamp(height, 0.0, wallHeight);
+        Color sky = skyAt(std::atan(height / horizonReach) * degreesPerRadian);
+        for (int x = 0; x < image.width; ++x) {
+            double treeTop = treeBandHeight * (0.42 + 0.22 * outline[x]);
+            Color c = sky;
+            if (height < treeTop) {
+                // Darker green under the canopy, washed out by the haze of the distance.
+                double shade = 0.85 + 0.2 * leaves[(y - top) * image.width + x];
+                Color trees = Color{0.16, 0.24, 0.16} * shade * (0.8 + 0.3 * height / treeTop);
+                c = mix(trees, skyAt(0.5), 0.45);
+            }
+            image.at(x, y) = c;
+        }
+    }
+}
+
+// Sleeper wood, rail steel and the sky wall, one above the other (see textures.h).
 Image track() {
     const int width = 256, height = 512;
-    const int railTop = height / 4, backdropTop = height / 2;
+    const int railTop = height / 4, skyTop = height / 2;
     Image image(width, height, {0.24, 0.17, 0.11});
     // Creosoted wood: grain along u, the sleeper's length, darker oil-stained ends.
     auto grain = tileableNoise(width, railTop, 2, 5, 21);
@@ -63,7 +106,7 @@ Image track() {
         }
     }
     auto noise = tileableNoise(width, railTop, 8, 3, 31);
-    for (int y = railTop; y < backdropTop; ++y) {
+    for (int y = railTop; y < skyTop; ++y) {
         double v = (y + 0.5) / height;
         for (int x = 0; x < width; ++x) {
             Color c;
@@ -77,30 +120,37 @@ Image track() {
             image.at(x, y) = c * (1.0 + 0.15 * noise[(y - railTop) * width + x]);
         }
     }
-    // Backdrop: trees of varying height along the bottom, a band of dusk sky above them that
-    // darkens into the black of the cleared background at the top. The tree line repeats
-    // after the picture's width.
-    auto outline = tileableNoise(width, 1, 16, 4, 32);
-    auto leaves = tileableNoise(width, height - backdropTop, 32, 3, 33);
-    const int rows = height - backdropTop;
-    for (int y = backdropTop; y < height; ++y) {
-        double up = 1.0 - (y - backdropTop + 0.5) / rows; // 1 at the top, 0 at the bottom
-        double dark = std::clamp((up - 0.55) / 0.4, 0.0, 1.0);
-        Color sky = mix({0.50, 0.52, 0.60}, {0, 0, 0}, dark * dark * (3 - 2 * dark));
-        for (int x = 0; x < width; ++x) {
-            double treeTop = 0.62 + 0.14 * outline[x];
-            Color c = sky;
-            if (up < treeTop) {
-                double shade = 0.8 + 0.3 * leaves[(y - backdropTop) * width + x];
-                c = Color{0.10, 0.17, 0.09} * shade * (0.7 + 0.5 * up / treeTop);
-            }
-            image.at(x, y) = c;
-        }
-    }
+    paintSkyWall(image, height / 2);
     return image;
 }
 
-// Rough grass with dry patches and darker tufts.
+// A square picture made to look the same when turned by a quarter about its centre (and so,
+// as it repeats, about its corners): each texel blends the picture at its four turned places.
+// The weight c(x) c(y) keeps the picture's own texels in one quarter, x and y in the first
+// half, and hands over to the turned copies in bands along the quarters' edges; since
+// c(t) + c(1 - t) = 1, the four weights of every texel add up to one.
+Image turnedAlike(const Image& image) {
+    const int n = image.width;
+    auto c = [n](int i) {
+        return 0.5 + 0.5 * std::tanh(3.0 * std::sin(2 * 3.141592653589793 * (i + 0.5) / n)) /
+                         std::tanh(3.0);
+    };
+    Image turned(n, n);
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            // The texel (x, y) turned a quarter about the picture's centre is (n - 1 - y, x).
+            int px[4] = {x, n - 1 - y, n - 1 - x, y}, py[4] = {y, x, n - 1 - y, n - 1 - x};
+            Color sum;
+            for (int k = 0; k < 4; ++k) {
+                sum = sum + image.at(px[k], py[k]) * (c(px[k]) * c(py[k]));
+            }
+            turned.at(x, y) = sum;
+        }
+    }
+    return turned;
+}
+
+// Rough grass with dry patches and darker tufts, alike in every quarter turn.
 Image grass() {
     const int size = 256;
     Image image(size, size);
@@ -116,7 +166,7 @@ Image grass() {
             image.at(x, y) = c * (0.8 + 0.3 * tufts[y * size + x] + 0.12 * random.signedUniform());
         }
     }
-    return image;
+    return turnedAlike(image);
 }
 
 // Dark painted steel with grime: the underframes and bogies.

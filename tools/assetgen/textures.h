@@ -16,12 +16,14 @@ inline const char* const tank = "tank.bmp";
 inline const char* const coach = "coach.bmp";
 
 // track.bmp, from the top: sleeper wood (grain along u); rail steel, the polished running band
-// then the rusty web and foot; the backdrop around the scene, dusk sky down to a tree line,
-// repeating across u. Sleepers and rails keep clear of their neighbours' texels so that
+// then the rusty web and foot; the sky wall at the horizon (scenery.h), daylight sky from the
+// wall's top down to the tree band's top, then the band with distant trees down to the ground,
+// the trees repeating across u. Each part keeps clear of its neighbours' texels so that
 // filtering does not mix them.
 constexpr double sleeperV0 = 0.01, sleeperV1 = 0.24;
 constexpr double railHeadV0 = 0.27, railHeadV1 = 0.31, railSideV0 = 0.35, railSideV1 = 0.49;
-constexpr double backdropV0 = 0.5, backdropV1 = 1.0;
+constexpr double skyTopV = 0.52, treeTopV = 0.86, skyGroundV = 0.98;
+// grass.bmp repeats in both directions and looks the same turned by a quarter.
 // wheel.bmp: the wheel face fills the picture as a disc; its corners are bright tread steel.
 constexpr double wheelTreadU = 0.03, wheelTreadV = 0.03;
 // goods.bmp and coach.bmp: side art over the full width; the end walls use a slice.

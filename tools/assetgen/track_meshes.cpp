@@ -1,10 +1,12 @@
 // track_meshes.cpp: builds a track segment along a centre line (straight or quarter circle):
-// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, on grass that reaches
-// out to a backdrop of sky and trees. Coordinates across the track are measured to the left of
-// the centre line, heights from the ground.
-// Depends on mesh_builder.h and textures.h.
+// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, in its share of the
+// scenery (scenery.h). Coordinates across the track are measured to the left of the centre
+// line, heights from the ground.
+// Depends on centre_line.h, mesh_builder.h, scenery.h and textures.h.
 #include "track_meshes.h"
 
+#include "centre_line.h"
+#include "scenery.h"
 #include "textures.h"
 
 #include <cmath>
@@ -19,35 +21,10 @@ const double halfPi = 1.5707963267948966;
 const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
-// Grass beyond the ballast foot on the right, out to the backdrop: farther than the camera
-// goes from the train, so that it always looks at the backdrop's front. The backdrop, a tree
-// line, stays lower than the camera's eye, which keeps the top of the picture black.
-const double groundOutside = 11008, backdropHeight = 1280;
 const double railCentre = 96.45; // 1435 mm between the inner faces of 72 mm rail heads
 const double railHeadHalf = 4.6, railWebHalf = 1.1, railFootHalf = 9.6;
 const double railFootTop = sleeperTop + 4, railHeadBottom = sleeperTop + 12,
              railTop = sleeperTop + 22;
-
-// The centre line of a segment: a straight along +x or a left turn about (0, 0, radius).
-struct CentreLine {
-    double length;
-    double radius; // 0 for a straight
-
-    double heading(double s) const { return radius > 0 ? s / radius : 0.0; }
-    // The point s along the line, `left` to its left, `height` above the ground.
-    Vec3 point(double s, double left, double height) const {
-        double h = heading(s);
-        Vec3 centre = radius > 0 ? Vec3{radius * std::sin(h), 0, radius - radius * std::cos(h)}
-                                 : Vec3{s, 0, 0};
-        return {centre.x - left * std::sin(h), height, centre.z + left * std::cos(h)};
-    }
-    // A direction given along the line, to its left and up, turned to the heading at s.
-    Vec3 direction(double s, double along, double left, double up) const {
-        double h = heading(s);
-        return {along * std::cos(h) - left * std::sin(h), up,
-                along * std::sin(h) + left * std::cos(h)};
-    }
-};
 
 // A profile edge from (leftA, heightA) to (leftB, heightB) swept along the line from s0 to s1
 // in `pieces` quads; the texture's u runs along each piece from 0 to 1 (or over the whole
@@ -147,51 +124,12 @@ void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double cen
     }
 }
 
-// Grass from the ballast feet: a strip on the right, and on the left all the way to the inside
-// of the loop, which lies `insideReach` to the left (the loop turns left only, so a turn's
-// grass closes in on its centre and the straights' grass meets the turns').
-void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces,
-               double insideReach) {
-    // Outside: bands of 512 near the track, of 1024 farther out where detail matters less.
-    for (double from = -ballastFoot; from > -ballastFoot - groundOutside + 1;) {
-        double band = from > -ballastFoot - 2048 ? 512 : 1024;
-        sweep(mesh, material, line, 0, line.length, pieces, {from, 0, from - band, 0, 0, 1}, false);
-        from -= band;
-    }
-    const double band = 512;
-    int bands = static_cast<int>(std::ceil((insideReach - ballastFoot) / band));
-    double width = (insideReach - ballastFoot) / bands;
-    for (int k = 0; k < bands; ++k) {
-        double from = ballastFoot + (k + 1) * width, to = ballastFoot + k * width;
-        sweep(mesh, material, line, 0, line.length, pieces, {from, 0, to, 0, 0, 1}, false);
-    }
-}
-
-// A wall of sky and trees at the far edge of the grass on the right, facing the track. Its
-// normals lean upwards so that the light falls evenly on it whichever way it faces.
-void addBackdrop(MeshBuilder& mesh, int material, const CentreLine& line, int pieces) {
-    const double left = -ballastFoot - groundOutside;
-    for (int i = 0; i < pieces; ++i) {
-        double sa = line.length * i / pieces, sb = line.length * (i + 1) / pieces;
-        Vec3 na = normalized(line.direction(sa, 0, 1, 3)),
-             nb = normalized(line.direction(sb, 0, 1, 3));
-        int a0 = mesh.addVertex({line.point(sa, left, 0), na, 0, texture::backdropV1});
-        int a1 = mesh.addVertex({line.point(sa, left, backdropHeight), na, 0, texture::backdropV0});
-        int b0 = mesh.addVertex({line.point(sb, left, 0), nb, 1, texture::backdropV1});
-        int b1 = mesh.addVertex({line.point(sb, left, backdropHeight), nb, 1, texture::backdropV0});
-        Vec3 towardsTrack = line.direction((sa + sb) / 2, 0, 1, 0);
-        mesh.addTriangle(material, a0, a1, b1, towardsTrack);
-        mesh.addTriangle(material, a0, b1, b0, towardsTrack);
-    }
-}
-
-MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
+MeshBuilder buildSegment(const CentreLine& line, int pieces) {
     MeshBuilder mesh;
     int ballast = mesh.addMaterial(texture::ballast);
     int track = mesh.addMaterial(texture::track);
     int grass = mesh.addMaterial(texture::grass);
-    addGround(mesh, grass, line, groundPieces, turnRadius);
-    addBackdrop(mesh, track, line, groundPieces);
+    addScenery(mesh, grass, track, line);
     addBallast(mesh, ballast, line, pieces);
     addSleepers(mesh, track, line);
     addRail(mesh, track, line, railCentre, pieces);
@@ -203,10 +141,10 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
 
 MeshBuilder buildStraightSegment() {
     // Ballast pieces about as long as the gravel picture is wide across the top strips.
-    return buildSegment({segmentLength, 0.0}, 32, 8);
+    return buildSegment({segmentLength, 0.0}, 32);
 }
 
 MeshBuilder buildLeftTurnSegment() {
     // 48 pieces: under two degrees each, which looks round from the camera's distance.
-    return buildSegment({turnRadius * halfPi, turnRadius}, 48, 48);
+    return buildSegment({turnRadius * halfPi, turnRadius}, 48);
 }
