@@ -420,9 +420,9 @@ TEST(GeneratedMeshes, CarBodiesSpanTheirCouplings) {
 
 namespace {
 
-// A vertex of a placed segment in world space, with its texture coordinates.
+// A vertex of a placed segment in world space, with its normal and texture coordinates.
 struct PlacedVertex {
-    P3 position;
+    P3 position, normal;
     double u, v;
 };
 
@@ -452,9 +452,11 @@ std::vector<std::vector<PlacedVertex>> placedTriangles(const std::string& textur
                 int i = mesh.faces[f * 3 + k];
                 P3 p = place(mesh.positions[i].x, mesh.positions[i].z);
                 p.y = mesh.positions[i].y;
+                P3 n = place(mesh.normals[i].x, mesh.normals[i].z);
+                n = {n.x - x, mesh.normals[i].y, n.z - z};
                 P3 uv = place(mesh.u[i], mesh.v[i]);
-                placed.push_back(turnTexture ? PlacedVertex{p, uv.x - x, uv.z - z}
-                                             : PlacedVertex{p, mesh.u[i], mesh.v[i]});
+                placed.push_back(turnTexture ? PlacedVertex{p, n, uv.x - x, uv.z - z}
+                                             : PlacedVertex{p, n, mesh.u[i], mesh.v[i]});
             }
         }
         segments.push_back(placed);
@@ -510,8 +512,9 @@ std::vector<std::pair<P3, P3>> openEdges(const std::vector<std::vector<PlacedVer
     return open;
 }
 
-// Each vertex that several placed segments share samples the same place of its picture from
-// every segment (coordinates equal but for whole repeats); the number of shared vertices.
+// Each vertex that several placed segments share is lit alike (the same normal) and samples
+// the same place of its picture (coordinates equal but for whole repeats) from every segment;
+// the number of shared vertices.
 int checkSharedVertices(const std::vector<std::vector<PlacedVertex>>& segments) {
     int shared = 0;
     for (size_t a = 0; a < segments.size(); ++a) {
@@ -520,6 +523,9 @@ int checkSharedVertices(const std::vector<std::vector<PlacedVertex>>& segments) 
                 for (const PlacedVertex& q : segments[b]) {
                     if (samePoint(p.position, q.position)) {
                         ++shared;
+                        EXPECT_NEAR(p.normal.x, q.normal.x, 1e-3) << "segments " << a << ", " << b;
+                        EXPECT_NEAR(p.normal.y, q.normal.y, 1e-3) << "segments " << a << ", " << b;
+                        EXPECT_NEAR(p.normal.z, q.normal.z, 1e-3) << "segments " << a << ", " << b;
                         EXPECT_LT(wrapped(p.u, q.u), 1e-3) << "segments " << a << ", " << b;
                         EXPECT_LT(wrapped(p.v, q.v), 1e-3) << "segments " << a << ", " << b;
                     }
@@ -533,7 +539,8 @@ int checkSharedVertices(const std::vector<std::vector<PlacedVertex>>& segments) 
 } // namespace
 
 // The ground of the eight placed segments is one surface without gaps, ending only at the
-// horizon all round, and the grass runs on across every join at one scale: texture
+// horizon all round, lit alike everywhere, and the grass runs on across every join at one
+// scale: texture
 // coordinates agree where segments meet, every triangle maps the world to the picture alike,
 // and the picture looks the same turned by a quarter, as the segments are.
 TEST(GeneratedScenery, GroundOfThePlacedSegmentsJoinsWithoutSeams) {
@@ -543,6 +550,7 @@ TEST(GeneratedScenery, GroundOfThePlacedSegmentsJoinsWithoutSeams) {
         ASSERT_FALSE(placed.empty());
         for (const PlacedVertex& p : placed) {
             EXPECT_EQ(p.position.y, 0.0);
+            EXPECT_EQ(p.normal.y, 1.0) << "lit alike everywhere";
         }
     }
     for (const auto& edge : openEdges(segments)) {
@@ -587,7 +595,8 @@ TEST(GeneratedScenery, GroundOfThePlacedSegmentsJoinsWithoutSeams) {
 }
 
 // The sky wall of the placed segments closes round the whole loop: its only open edges run
-// along its foot and its top, and it samples its picture alike on both sides of every join.
+// along its foot and its top, and it is lit and samples its picture alike on both sides of
+// every join.
 TEST(GeneratedScenery, SkyWallClosesRoundTheLoop) {
     auto segments = placedTriangles("track.bmp", false);
     for (auto& placed : segments) {
