@@ -540,9 +540,8 @@ int checkSharedVertices(const std::vector<std::vector<PlacedVertex>>& segments) 
 
 // The ground of the eight placed segments is one surface without gaps, ending only at the
 // horizon all round, lit alike everywhere, and the grass runs on across every join at one
-// scale: texture
-// coordinates agree where segments meet, every triangle maps the world to the picture alike,
-// and the picture looks the same turned by a quarter, as the segments are.
+// scale: texture coordinates agree where segments meet, every triangle maps the world to the
+// picture alike, and the picture looks the same turned by a quarter, as the segments are.
 TEST(GeneratedScenery, GroundOfThePlacedSegmentsJoinsWithoutSeams) {
     auto segments = placedTriangles("grass.bmp", true);
     ASSERT_EQ(segments.size(), 8u);
