@@ -8,12 +8,14 @@
 #include "mesh_builder.h"
 
 namespace scenery {
-// The horizon: the foot of the sky wall, this far outside the centre line. The camera stays
+// The horizon: the foot of the sky wall, this far outside the centre line. The eye stays
 // within about 10100 of the centre line and the loop is 16384 long, so every point of the
-// wall lies within 10100 + 16384 + 50000 of the eye, inside the far plane of 100000.
+// wall lies within 10100 + 16384 + 50000 = 76484 of the eye across the ground; with the wall's
+// height, under 84000 in all, inside the far plane of 100000.
 constexpr double horizonReach = 50000;
-// The sky wall's height: from the eye at 400, the top of the picture (22.5 degrees up) meets
-// the wall below 400 + 0.4142 * 76484 = 32080 at the farthest.
+// The sky wall's height. The picture reaches 22.5 degrees above the view's direction, which
+// looks up no higher than level, and only when the eye is level with the target, at 400: the
+// top of the picture meets the wall below 400 + tan(22.5 degrees) * 76484 = 32080.
 constexpr double wallHeight = 34000;
 // The band at the wall's foot that holds the distant tree line.
 constexpr double treeBandHeight = 2400;
