@@ -125,16 +125,16 @@ void addSleepers(MeshBuilder& mesh, int material, const CentreLine& line) {
 }
 
 // One rail centred `centre` to the left of the line: head, web and foot, outer faces only.
+// The head has no undersides: they face the ground, and the camera's eye never comes down to
+// the rails (it stays at least 400 units up), so they would always be culled.
 void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double centre, int pieces) {
     using texture::railHeadV0, texture::railHeadV1, texture::railSideV0, texture::railSideV1;
     double c = centre, s1 = line.length;
     const Sweep edges[] = {
-        // Head: top, both sides, both undersides.
+        // Head: top and both sides.
         {c + railHeadHalf, railTop, c - railHeadHalf, railTop, railHeadV0, railHeadV1},
         {c - railHeadHalf, railTop, c - railHeadHalf, railHeadBottom, railHeadV1, railSideV0},
         {c + railHeadHalf, railHeadBottom, c + railHeadHalf, railTop, railSideV0, railHeadV1},
-        {c - railHeadHalf, railHeadBottom, c - railWebHalf, railHeadBottom, railSideV0, railSideV1},
-        {c + railWebHalf, railHeadBottom, c + railHeadHalf, railHeadBottom, railSideV1, railSideV0},
         // Web.
         {c - railWebHalf, railHeadBottom, c - railWebHalf, railFootTop, railSideV0, railSideV1},
         {c + railWebHalf, railFootTop, c + railWebHalf, railHeadBottom, railSideV1, railSideV0},
