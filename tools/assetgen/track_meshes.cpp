@@ -185,7 +185,7 @@ void addBackdrop(MeshBuilder& mesh, int material, const CentreLine& line, int pi
     }
 }
 
-MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
+MeshBuilder buildSegment(const CentreLine& line, int pieces, int railPieces, int groundPieces) {
     MeshBuilder mesh;
     int ballast = mesh.addMaterial(texture::ballast);
     int track = mesh.addMaterial(texture::track);
@@ -194,19 +194,20 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces, int groundPieces) {
     addBackdrop(mesh, track, line, groundPieces);
     addBallast(mesh, ballast, line, pieces);
     addSleepers(mesh, track, line);
-    addRail(mesh, track, line, railCentre, pieces);
-    addRail(mesh, track, line, -railCentre, pieces);
+    addRail(mesh, track, line, railCentre, railPieces);
+    addRail(mesh, track, line, -railCentre, railPieces);
     return mesh;
 }
 
 } // namespace
 
 MeshBuilder buildStraightSegment() {
-    // Ballast pieces about as long as the gravel picture is wide across the top strips.
-    return buildSegment({segmentLength, 0.0}, 32, 8);
+    // Ballast pieces about as long as the gravel picture is wide across the top strips. The
+    // rails' faces are flat and their texture stretches over the whole length: one piece.
+    return buildSegment({segmentLength, 0.0}, 32, 1, 8);
 }
 
 MeshBuilder buildLeftTurnSegment() {
     // 48 pieces: under two degrees each, which looks round from the camera's distance.
-    return buildSegment({turnRadius * halfPi, turnRadius}, 48, 48);
+    return buildSegment({turnRadius * halfPi, turnRadius}, 48, 48, 48);
 }
