@@ -329,7 +329,21 @@ struct Device final : ComObject<IDirect3DDevice9> {
     bool lightsDirty = true;
     bool materialDirty = true;
     bool stageDirty = true;
+    // Only the texture of stage 0 changed, from one texture to another: a rebind suffices.
+    bool textureBindDirty = false;
     bool viewportDirty = true;
+    // The vertex arrays as the last indexed draw set them up, so that draws of the same
+    // buffer (one per material of a mesh) leave them alone; invalid after any other set-up.
+    struct VertexSetup {
+        GLuint buffer = 0;
+        int64_t first = 0;
+        UINT stride = 0;
+        DWORD fvf = 0;
+        DWORD texCoordIndex = 0;
+        bool operator==(const VertexSetup&) const = default;
+    };
+    VertexSetup vertexSetup;
+    bool vertexSetupValid = false;
     bool lastPretransformed = false;
     DWORD lastMaterialFvf = ~0u;
 };

@@ -388,6 +388,8 @@ void deleteStore(Device* device, BufferStore& store) {
         return;
     device->makeCurrent();
     glDeleteBuffers(1, &store.name);
+    // A new buffer may get the same name: the vertex arrays must be set up again.
+    device->vertexSetupValid = false;
 }
 
 } // namespace
