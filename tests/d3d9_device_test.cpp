@@ -675,6 +675,21 @@ TEST_F(DeviceTest, TexturesHaveTheirLevelsAndCheckTheirLocks) {
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
     EXPECT_EQ(static_cast<DWORD*>(locked.pBits)[1], 0x12345678u);
     texture->UnlockRect(0);
+    // A rectangle written into a smaller level keeps the rest of the level as it was.
+    const RECT corner = {2, 1, 3, 2};
+    ASSERT_EQ(texture->LockRect(1, &locked, &corner, 0), D3D_OK);
+    *static_cast<DWORD*>(locked.pBits) = 0x80FF4020;
+    texture->UnlockRect(1);
+    ASSERT_EQ(texture->LockRect(1, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const DWORD* row =
+        reinterpret_cast<const DWORD*>(static_cast<BYTE*>(locked.pBits) + locked.Pitch);
+    EXPECT_EQ(row[2], 0x80FF4020u);
+    EXPECT_EQ(row[1], 0u);
+    EXPECT_EQ(row[3], 0u);
+    texture->UnlockRect(1);
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<DWORD*>(locked.pBits)[1], 0x12345678u);
+    texture->UnlockRect(0);
     surface->Release();
     EXPECT_EQ(texture->Release(), 0u);
 

@@ -77,7 +77,8 @@ struct Surface final : IDirect3DSurface9 {
     bool locked = false;         // offscreen surfaces only
 };
 
-// A 2-D texture with its levels in system memory and in one OpenGL texture object.
+// A 2-D texture whose levels live in one OpenGL texture object; a locked level is read into
+// system memory and written back at the unlock (the unused byte of X8R8G8B8 reads as 0xFF).
 struct Texture final : IDirect3DTexture9 {
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -94,7 +95,7 @@ struct Texture final : IDirect3DTexture9 {
     struct Level {
         UINT width = 0;
         UINT height = 0;
-        std::vector<uint8_t> pixels;
+        std::vector<uint8_t> pixels; // only while locked
         bool locked = false;
         bool readOnly = false;
         RECT lockedRect = {};
