@@ -68,7 +68,7 @@ if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; the
         sleep 2
         local before after
         before=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
-        sleep $((seconds - 2))
+        sleep $((seconds > 2 ? seconds - 2 : 1))
         after=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
         kill "$program" 2>/dev/null || true
         wait "$program" 2>/dev/null || true
