@@ -3,9 +3,11 @@
 // textures (with the same 2 x 2 box mip chains), the same track, train motion and orbit camera
 // from the system's own logic (sim/, input/), the same light, material, culling, depth test
 // and trilinear filter, and the same draw order: each mesh in static vertex and index buffers,
-// one draw per material. The text overlay is not drawn.
-// Usage: scene_reference <seconds>
-//        scene_reference --picture <out.ppm> <train position> <yaw> <pitch> <distance>
+// one draw per material. The text overlay is not drawn. Lighting and texturing come from
+// OpenGL's fixed-function pipeline or, with --shaders, from a pair of shaders that compute
+// only what this scene needs (one directional light, ambient, texture times lit colour).
+// Usage: scene_reference [--shaders] <seconds>
+//        scene_reference [--shaders] --picture <out.ppm> <train position> <yaw> <pitch> <distance>
 // The first form runs the start view as the program does, printing "frame rate: <fps> fps"
 // every 2 seconds on stderr; the second draws one still picture and writes it as a PPM file.
 // Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL, the scene logic
@@ -293,6 +295,56 @@ void setUpState() {
     glClearDepth(1.0);
 }
 
+// The shaders' program and the location of their light direction (eye space), or 0.
+GLuint shaderProgram = 0;
+GLint towardsLightLocation = -1;
+
+const char* const vertexShader = R"(#version 120
+uniform vec3 towardsLight;
+varying vec4 colour;
+void main() {
+    gl_Position = gl_ModelViewProjectionMatrix * gl_Vertex;
+    float lit = max(dot(gl_NormalMatrix * gl_Normal, towardsLight), 0.0);
+    colour = vec4(min(vec3(32.0 / 255.0 + lit), 1.0), 1.0);
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+}
+)";
+
+const char* const fragmentShader = R"(#version 120
+uniform sampler2D picture;
+varying vec4 colour;
+void main() {
+    gl_FragColor = texture2D(picture, gl_TexCoord[0].st) * colour;
+}
+)";
+
+bool useShaders() {
+    auto compile = [](GLenum kind, const char* source) {
+        const GLuint shader = glCreateShader(kind);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        GLint compiled = GL_FALSE;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+        return compiled == GL_TRUE ? shader : 0;
+    };
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexShader);
+    const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentShader);
+    if (vertex == 0 || fragment == 0)
+        return false;
+    shaderProgram = glCreateProgram();
+    glAttachShader(shaderProgram, vertex);
+    glAttachShader(shaderProgram, fragment);
+    glLinkProgram(shaderProgram);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(shaderProgram, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE)
+        return false;
+    glUseProgram(shaderProgram);
+    glUniform1i(glGetUniformLocation(shaderProgram, "picture"), 0);
+    towardsLightLocation = glGetUniformLocation(shaderProgram, "towardsLight");
+    return true;
+}
+
 void drawFrame(Scene& scene) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     camera.updateView(); // without a device: follows the selected car only
@@ -308,6 +360,17 @@ void drawFrame(Scene& scene) {
     glLoadMatrixf(&viewMatrix.m[0][0]);
     const GLfloat towardsLight[4] = {-1, 2, 1, 0};
     glLightfv(GL_LIGHT0, GL_POSITION, towardsLight);
+    if (shaderProgram != 0) {
+        // The same direction turned into eye space and normalised, as OpenGL does for a light.
+        float eyeLight[3] = {};
+        for (int j = 0; j < 3; ++j)
+            for (int i = 0; i < 3; ++i)
+                eyeLight[j] += towardsLight[i] * viewMatrix.m[i][j];
+        const float length = std::sqrt(eyeLight[0] * eyeLight[0] + eyeLight[1] * eyeLight[1] +
+                                       eyeLight[2] * eyeLight[2]);
+        glUniform3f(towardsLightLocation, eyeLight[0] / length, eyeLight[1] / length,
+                    eyeLight[2] / length);
+    }
     for (INT i = 0; i < track.segmentCount; ++i)
         scene.draw(*track.segments[i], viewMatrix);
     for (INT k = 0; k < train.carCount; ++k) {
@@ -334,10 +397,15 @@ bool writePicture(const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool shaders = argc > 1 && std::strcmp(argv[1], "--shaders") == 0;
+    if (shaders) {
+        --argc;
+        ++argv;
+    }
     const bool still = argc == 7 && std::strcmp(argv[1], "--picture") == 0;
     if (!still && argc > 2) {
-        std::fprintf(stderr, "usage: scene_reference <seconds> | --picture <out.ppm> <train "
-                             "position> <yaw> <pitch> <distance>\n");
+        std::fprintf(stderr, "usage: scene_reference [--shaders] <seconds> | --picture <out.ppm> "
+                             "<train position> <yaw> <pitch> <distance>\n");
         return 2;
     }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -373,6 +441,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     setUpState();
+    if (shaders && !useShaders()) {
+        std::fprintf(stderr, "scene_reference: the shaders cannot be used here\n");
+        return 1;
+    }
     camera.pitch = 0.39269909262657166;
     camera.followSelectedCar = true;
     camera.distance = 3000.0;
