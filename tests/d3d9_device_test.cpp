@@ -675,6 +675,21 @@ TEST_F(DeviceTest, TexturesHaveTheirLevelsAndCheckTheirLocks) {
     ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
     EXPECT_EQ(static_cast<DWORD*>(locked.pBits)[1], 0x12345678u);
     texture->UnlockRect(0);
+    // A rectangle written into a smaller level keeps the rest of the level as it was.
+    const RECT corner = {2, 1, 3, 2};
+    ASSERT_EQ(texture->LockRect(1, &locked, &corner, 0), D3D_OK);
+    *static_cast<DWORD*>(locked.pBits) = 0x80FF4020;
+    texture->UnlockRect(1);
+    ASSERT_EQ(texture->LockRect(1, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const DWORD* row =
+        reinterpret_cast<const DWORD*>(static_cast<BYTE*>(locked.pBits) + locked.Pitch);
+    EXPECT_EQ(row[2], 0x80FF4020u);
+    EXPECT_EQ(row[1], 0u);
+    EXPECT_EQ(row[3], 0u);
+    texture->UnlockRect(1);
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    EXPECT_EQ(static_cast<DWORD*>(locked.pBits)[1], 0x12345678u);
+    texture->UnlockRect(0);
     surface->Release();
     EXPECT_EQ(texture->Release(), 0u);
 
@@ -767,6 +782,142 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
     IDirect3DIndexBuffer9* boundIndices = indexBuffer;
     ASSERT_EQ(device->GetIndices(&boundIndices), D3D_OK);
     EXPECT_EQ(boundIndices, nullptr);
+}
+
+// Consecutive indexed draws reuse the vertex set-up and the texture stage where they can:
+// they must still follow every change of buffer, texture and vertex source between them.
+TEST_F(DeviceTest, IndexedDrawsFollowEachChangeOfBufferAndTexture) {
+    // A quad with texture coordinates 0..1 over x0..x1, y0..y1 (clip space at depth 0.5).
+    auto quadBuffer = [&](float x0, float y0, float x1, float y1) {
+        const Vertex vertices[4] = {{x0, y0, 0.5f, 0, 0, -1, 0, 1},
+                                    {x0, y1, 0.5f, 0, 0, -1, 0, 0},
+                                    {x1, y1, 0.5f, 0, 0, -1, 1, 0},
+                                    {x1, y0, 0.5f, 0, 0, -1, 1, 1}};
+        IDirect3DVertexBuffer9* buffer = nullptr;
+        EXPECT_EQ(device->CreateVertexBuffer(sizeof vertices, 0, vertexFormat, D3DPOOL_MANAGED,
+                                             &buffer, nullptr),
+                  D3D_OK);
+        void* data = nullptr;
+        EXPECT_EQ(buffer->Lock(0, 0, &data, 0), D3D_OK);
+        std::memcpy(data, vertices, sizeof vertices);
+        buffer->Unlock();
+        return buffer;
+    };
+    const WORD indices[6] = {0, 1, 2, 0, 2, 3};
+    IDirect3DIndexBuffer9* indexBuffer = nullptr;
+    ASSERT_EQ(device->CreateIndexBuffer(sizeof indices, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                                        &indexBuffer, nullptr),
+              D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(indexBuffer->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, indices, sizeof indices);
+    indexBuffer->Unlock();
+    IDirect3DTexture9* red = solidTexture(0xFFFF0000, 0xFFFF0000);
+    IDirect3DTexture9* green = solidTexture(0xFF00FF00, 0xFF00FF00);
+    IDirect3DTexture9* blue = solidTexture(0xFF0000FF, 0xFF0000FF);
+    IDirect3DVertexBuffer9* left = quadBuffer(-1, -1, -0.1f, 1);
+    IDirect3DVertexBuffer9* right = quadBuffer(0.1f, -1, 1, 1);
+    const UINT row = height / 4, leftX = width / 8, rightX = width - width / 8;
+    const UINT topRow = height / 8, bottomRow = height - height / 8;
+    auto at = [&](const std::vector<D3DCOLOR>& pixels, UINT x, UINT y) {
+        return pixels[size_t(y) * width + x];
+    };
+
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetFVF(vertexFormat);
+    device->SetIndices(indexBuffer);
+    clear(0xFF000000);
+    device->BeginScene();
+    device->SetStreamSource(0, left, 0, sizeof(Vertex));
+    device->SetTexture(0, red);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->SetTexture(0, green);
+    device->SetStreamSource(0, right, 0, sizeof(Vertex));
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->EndScene();
+    std::vector<D3DCOLOR> pixels = readBack();
+    EXPECT_EQ(at(pixels, leftX, row), 0xFFFF0000u);
+    EXPECT_EQ(at(pixels, rightX, row), 0xFF00FF00u);
+
+    // Vertices from user memory between two draws of one buffer: the second draw takes the
+    // buffer's vertices again.
+    clear(0xFF000000);
+    device->BeginScene();
+    device->SetStreamSource(0, left, 0, sizeof(Vertex));
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->SetTexture(0, blue);
+    drawTriangle(0.5f);
+    device->SetStreamSource(0, left, 0, sizeof(Vertex));
+    device->SetIndices(indexBuffer);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->EndScene();
+    pixels = readBack();
+    EXPECT_EQ(at(pixels, leftX, row), 0xFF0000FFu);
+    EXPECT_EQ(at(pixels, rightX, row), 0xFF000000u);
+
+    // Buffers released and new ones made, which may get the old buffers' names: the draws
+    // show the new buffers' vertices (top and bottom halves now).
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(left->Release(), 0u);
+    EXPECT_EQ(right->Release(), 0u);
+    IDirect3DVertexBuffer9* top = quadBuffer(-1, 0.1f, 1, 1);
+    IDirect3DVertexBuffer9* bottom = quadBuffer(-1, -1, 1, -0.1f);
+    clear(0xFF000000);
+    device->BeginScene();
+    device->SetStreamSource(0, top, 0, sizeof(Vertex));
+    device->SetTexture(0, red);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->SetStreamSource(0, bottom, 0, sizeof(Vertex));
+    device->SetTexture(0, green);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    device->EndScene();
+    pixels = readBack();
+    EXPECT_EQ(at(pixels, width / 2, topRow), 0xFFFF0000u);
+    EXPECT_EQ(at(pixels, width / 2, bottomRow), 0xFF00FF00u);
+
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
+    device->SetTexture(0, nullptr);
+    EXPECT_EQ(top->Release(), 0u);
+    EXPECT_EQ(bottom->Release(), 0u);
+    EXPECT_EQ(indexBuffer->Release(), 0u);
+    red->Release();
+    green->Release();
+    blue->Release();
+}
+
+// Specular light, when enabled, is added after texturing: it shows even on a black texture.
+// Without it the black texture stays black.
+TEST_F(DeviceTest, SpecularLightIsAddedAfterTheTextureOnlyWhenEnabled) {
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+    light.Specular = {1.0f, 1.0f, 1.0f, 0.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    device->SetLight(0, &light);
+    device->LightEnable(0, TRUE);
+    D3DMATERIAL9 material = {};
+    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    material.Specular = {0.5f, 0.5f, 0.5f, 1.0f};
+    device->SetMaterial(&material); // power 0: the full specular colour wherever lit
+    IDirect3DTexture9* black = solidTexture(0xFF000000, 0xFF000000);
+    device->SetTexture(0, black);
+
+    clear(0xFF000000);
+    device->BeginScene();
+    drawTriangle(0.5f);
+    device->EndScene();
+    EXPECT_EQ(centre(), 0xFF000000u);
+
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    clear(0xFF000000);
+    device->BeginScene();
+    drawTriangle(0.5f);
+    device->EndScene();
+    expectNear(centre(), 0xFF808080);
+
+    device->SetTexture(0, nullptr);
+    black->Release();
 }
 
 TEST_F(DeviceTest, ResourcesHoldTheDeviceAndSceneCallsPair) {

@@ -2,9 +2,12 @@
 # Compares the frame rate of the program's frame loop with a plain SDL2 + OpenGL loop that only
 # clears and swaps, on the same display for the same time: layer_frame_loop (the same clear and
 # swap through the Direct3D layer, as the program's loop does it) and, when it is built, the
-# program varnel-hwvp-immediate drawing its scene. All report "frame rate: <fps> fps" lines
-# every 2 seconds on stderr (VARNEL_FRAME_REPORT=1); the first interval of each run (start-up)
-# is left out of the mean.
+# program varnel-hwvp-immediate drawing its scene. Then, when scene_reference is built, the
+# program's start view against the same scene drawn with OpenGL alone, in alternating rounds,
+# with the CPU time per frame of each (less disturbed by other load than the frame rate), the
+# four deliverables and the passenger train. All report "frame rate: <fps> fps" lines every 2
+# seconds on stderr (VARNEL_FRAME_REPORT=1); the first interval of each run (start-up) is left
+# out of the mean, so a run of N seconds measures N - 2 seconds after start-up.
 # Usage: tools/bench-frame-rate.sh [build folder] [seconds per run] [rounds]
 set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
@@ -49,4 +52,74 @@ if [ -x "$build/varnel-hwvp-immediate" ]; then
     measured=$(mean_rate "$log/program.txt")
     echo "varnel-hwvp-immediate: $measured fps"
     awk -v a="$measured" -v b="$plain" 'BEGIN { if (b > 0) printf "ratio: %.3f\n", a / b }'
+fi
+
+# The start view against the reference, alternated, each run `seconds` long. Prints the mean
+# frame rate and the CPU milliseconds per frame (all threads, the driver's included) of each.
+if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; then
+    export VARNEL_UNATTENDED=1 ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+    # Runs a program for `seconds`, its reports into $log/<name>.txt and into <name>.cpu the
+    # CPU ticks it used after the first report interval.
+    timed_run() {
+        local name=$1
+        shift
+        VARNEL_FRAME_REPORT=1 "$@" 2>"$log/$name.txt" &
+        local program=$!
+        sleep 2
+        local before after
+        before=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
+        sleep $((seconds > 2 ? seconds - 2 : 1))
+        after=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
+        kill "$program" 2>/dev/null || true
+        wait "$program" 2>/dev/null || true
+        echo "$((after - before))" >"$log/$name.cpu"
+    }
+    # CPU milliseconds per frame over the runs given by name: ticks against the frames counted.
+    cpu_per_frame() {
+        local ticks=0 frames=0 name
+        for name in "$@"; do
+            ticks=$((ticks + $(cat "$log/$name.cpu")))
+            frames=$(awk -v f="$frames" '/^frame rate: [0-9.]+ fps$/ { if (n++) f += $3 * 2 }
+                END { print f }' "$log/$name.txt")
+        done
+        awk -v t="$ticks" -v f="$frames" -v hz="$(getconf CLK_TCK)" \
+            'BEGIN { if (f > 0) printf "%.1f", t * 1000 / hz / f; else print "n/a" }'
+    }
+    for round in $(seq 1 "$rounds"); do
+        timed_run "reference$round" "$build/scene_reference" 100000
+        timed_run "shaders$round" "$build/scene_reference" --shaders 100000
+        timed_run "start$round" "$build/varnel-hwvp-immediate"
+    done
+    names() { for round in $(seq 1 "$rounds"); do echo "$1$round"; done; }
+    # shellcheck disable=SC2046 # one name a word
+    reference=$(mean_rate $(names "$log/reference" | sed 's/$/.txt/'))
+    # shellcheck disable=SC2046
+    shaders=$(mean_rate $(names "$log/shaders" | sed 's/$/.txt/'))
+    # shellcheck disable=SC2046
+    start=$(mean_rate $(names "$log/start" | sed 's/$/.txt/'))
+    # shellcheck disable=SC2046
+    echo "scene_reference (the start view, OpenGL alone, fixed function): $reference fps," \
+        "$(cpu_per_frame $(names reference)) ms CPU a frame"
+    # shellcheck disable=SC2046
+    echo "scene_reference --shaders: $shaders fps, $(cpu_per_frame $(names shaders)) ms CPU a frame"
+    # shellcheck disable=SC2046
+    echo "varnel-hwvp-immediate (the start view): $start fps (target at least 60)," \
+        "$(cpu_per_frame $(names start)) ms CPU a frame"
+    awk -v a="$start" -v b="$reference" -v c="$shaders" 'BEGIN { if (c > b) b = c
+        if (b > 0) printf "ratio to the faster reference: %.3f (target at least 0.9)\n", a / b }'
+
+    for name in varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default; do
+        [ -x "$build/$name" ] || continue
+        timed_run "$name" "$build/$name"
+        echo "$name: $(mean_rate "$log/$name.txt") fps, $(cpu_per_frame "$name") ms CPU a frame"
+    done
+    # The passenger train: Enter, typed into the program's window once it shows.
+    if command -v xdotool >/dev/null; then
+        (window=$(xdotool search --sync --onlyvisible --name Varnel | head -1) &&
+            xdotool windowfocus --sync "$window" && sleep 0.5 &&
+            xdotool key --window "$window" Return) >/dev/null 2>&1 &
+        timed_run passenger "$build/varnel-hwvp-immediate"
+        echo "varnel-hwvp-immediate, passenger train: $(mean_rate "$log/passenger.txt") fps," \
+            "$(cpu_per_frame passenger) ms CPU a frame"
+    fi
 fi

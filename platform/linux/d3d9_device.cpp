@@ -132,7 +132,6 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
 
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
 
     const char* report = std::getenv("VARNEL_FRAME_REPORT");
     SDL_DisplayMode mode = {};

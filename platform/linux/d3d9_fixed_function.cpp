@@ -280,6 +280,7 @@ UINT vertexSize(DWORD fvf) {
 }
 
 void Device::setVertexPointers(DWORD format, const uint8_t* base, UINT stride) {
+    vertexSetupValid = false;
     const bool pretransformed = (format & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
     glEnableClientState(GL_VERTEX_ARRAY);
     glVertexPointer(3, GL_FLOAT, GLsizei(stride), base);
@@ -522,6 +523,10 @@ void Device::applyMaterial(DWORD format) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, &material.Emissive.r);
     const bool specular = renderStates[D3DRS_SPECULARENABLE] != FALSE;
     glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular ? &material.Specular.r : black);
+    // Specular light is added after texturing only when enabled; without it the fragments
+    // carry no second colour, which spares the rasterizer an interpolated value per pixel.
+    glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL,
+                  specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, std::clamp(material.Power, 0.0f, 128.0f));
 
     // The vertex colour stands in for the diffuse and/or ambient colour when asked to.
@@ -556,6 +561,7 @@ void Device::applyTextureStage() {
         glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, factor);
     }
     stageDirty = false;
+    textureBindDirty = false;
 }
 
 void Device::applySampler(Texture* texture) {
@@ -599,8 +605,13 @@ void Device::applyState(bool pretransformed) {
         applyTransforms(pretransformed);
     if (materialDirty || lastMaterialFvf != (fvf & D3DFVF_DIFFUSE))
         applyMaterial(fvf);
-    if (stageDirty)
+    if (stageDirty) {
         applyTextureStage();
+    } else if (textureBindDirty) {
+        // The same stage set-up samples another texture.
+        glBindTexture(GL_TEXTURE_2D, textures[0]->name);
+        textureBindDirty = false;
+    }
     if (textures[0] != nullptr && stageStates[0][D3DTSS_COLOROP] != D3DTOP_DISABLE)
         applySampler(textures[0]);
 }
@@ -668,8 +679,14 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
         (!allFit && reaches(largestIndex(indexBytes, format, startIndex, indexCount)) > available))
         return D3DERR_INVALIDCALL;
     applyState((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
-    glBindBuffer(GL_ARRAY_BUFFER, stream->store.name);
-    setVertexPointers(fvf, reinterpret_cast<const uint8_t*>(uintptr_t(first)), streamStride);
+    const VertexSetup setup = {stream->store.name, first, streamStride, fvf,
+                               stageStates[0][D3DTSS_TEXCOORDINDEX]};
+    if (!vertexSetupValid || !(setup == vertexSetup)) {
+        glBindBuffer(GL_ARRAY_BUFFER, stream->store.name);
+        setVertexPointers(fvf, reinterpret_cast<const uint8_t*>(uintptr_t(first)), streamStride);
+        vertexSetup = setup;
+        vertexSetupValid = true;
+    }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices->store.name);
     glDrawElements(mode, GLsizei(indexCount),
                    format == D3DFMT_INDEX16 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,

@@ -77,7 +77,8 @@ struct Surface final : IDirect3DSurface9 {
     bool locked = false;         // offscreen surfaces only
 };
 
-// A 2-D texture with its levels in system memory and in one OpenGL texture object.
+// A 2-D texture whose levels live in one OpenGL texture object; a locked level is read into
+// system memory and written back at the unlock (the unused byte of X8R8G8B8 reads as 0xFF).
 struct Texture final : IDirect3DTexture9 {
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override;
@@ -94,7 +95,7 @@ struct Texture final : IDirect3DTexture9 {
     struct Level {
         UINT width = 0;
         UINT height = 0;
-        std::vector<uint8_t> pixels;
+        std::vector<uint8_t> pixels; // only while locked
         bool locked = false;
         bool readOnly = false;
         RECT lockedRect = {};
@@ -329,7 +330,21 @@ struct Device final : ComObject<IDirect3DDevice9> {
     bool lightsDirty = true;
     bool materialDirty = true;
     bool stageDirty = true;
+    // Only the texture of stage 0 changed, from one texture to another: a rebind suffices.
+    bool textureBindDirty = false;
     bool viewportDirty = true;
+    // The vertex arrays as the last indexed draw set them up, so that draws of the same
+    // buffer (one per material of a mesh) leave them alone; invalid after any other set-up.
+    struct VertexSetup {
+        GLuint buffer = 0;
+        int64_t first = 0;
+        UINT stride = 0;
+        DWORD fvf = 0;
+        DWORD texCoordIndex = 0;
+        bool operator==(const VertexSetup&) const = default;
+    };
+    VertexSetup vertexSetup;
+    bool vertexSetupValid = false;
     bool lastPretransformed = false;
     DWORD lastMaterialFvf = ~0u;
 };

@@ -1,7 +1,7 @@
-// d3d9_resources.cpp: textures (A8R8G8B8 / X8R8G8B8 levels in system memory, uploaded to an
-// OpenGL texture at UnlockRect), surfaces (texture levels, the back buffer, offscreen plain
-// surfaces) and vertex and index buffers (system memory, uploaded to an OpenGL buffer object
-// at Unlock), with the reference counting described in d3d9_internal.h.
+// d3d9_resources.cpp: textures (A8R8G8B8 / X8R8G8B8 levels in an OpenGL texture, read into
+// system memory by LockRect and written back at UnlockRect), surfaces (texture levels, the back
+// buffer, offscreen plain surfaces) and vertex and index buffers (system memory, uploaded to an
+// OpenGL buffer object at Unlock), with the reference counting described in d3d9_internal.h.
 #include "d3d9_internal.h"
 
 #include <algorithm>
@@ -124,18 +124,18 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levelCount, DWORD us
     glBindTexture(GL_TEXTURE_2D, texture->name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levelCount - 1));
     const GLint internal = format == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8;
+    const std::vector<uint8_t> zeros(size_t(width) * height * bytesPerPixel, 0);
     for (UINT i = 0; i < levelCount; ++i) {
         Texture::Level& level = texture->levels[i];
         level.width = std::max(width >> i, 1u);
         level.height = std::max(height >> i, 1u);
-        level.pixels.assign(size_t(level.width) * level.height * bytesPerPixel, 0);
         level.surface.kind = Surface::Kind::textureLevel;
         level.surface.container = texture;
         level.surface.level = i;
         level.surface.desc = {format, D3DRTYPE_SURFACE, usage,       pool, D3DMULTISAMPLE_NONE,
                               0,      level.width,      level.height};
         glTexImage2D(GL_TEXTURE_2D, GLint(i), internal, GLsizei(level.width), GLsizei(level.height),
-                     0, GL_BGRA, GL_UNSIGNED_BYTE, level.pixels.data());
+                     0, GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
     }
     stageDirty = true;
     AddRef();
@@ -199,6 +199,15 @@ HRESULT Texture::LockRect(UINT index, D3DLOCKED_RECT* locked, const RECT* rect, 
     RECT area;
     if (level.locked || !lockArea(rect, level.width, level.height, area))
         return D3DERR_INVALIDCALL;
+    // The texels live in OpenGL alone; a lock reads the level into memory until the unlock.
+    level.pixels.assign(size_t(level.width) * level.height * bytesPerPixel, 0);
+    Device* device = life.device;
+    if (device->windowAlive()) {
+        device->makeCurrent();
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexImage(GL_TEXTURE_2D, GLint(index), GL_BGRA, GL_UNSIGNED_BYTE, level.pixels.data());
+        device->stageDirty = true;
+    }
     const UINT pitch = level.width * bytesPerPixel;
     locked->Pitch = INT(pitch);
     locked->pBits = level.pixels.data() + size_t(area.top) * pitch + size_t(area.left) * 4;
@@ -213,18 +222,19 @@ HRESULT Texture::UnlockRect(UINT index) {
         return D3DERR_INVALIDCALL;
     Level& level = levels[index];
     level.locked = false;
-    if (level.readOnly)
-        return D3D_OK;
     Device* device = life.device;
-    device->makeCurrent();
-    const RECT& area = level.lockedRect;
-    glBindTexture(GL_TEXTURE_2D, name);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(level.width));
-    glTexSubImage2D(GL_TEXTURE_2D, GLint(index), area.left, area.top, area.right - area.left,
-                    area.bottom - area.top, GL_BGRA, GL_UNSIGNED_BYTE,
-                    level.pixels.data() + (size_t(area.top) * level.width + area.left) * 4);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    device->stageDirty = true;
+    if (!level.readOnly && device->windowAlive()) {
+        device->makeCurrent();
+        const RECT& area = level.lockedRect;
+        glBindTexture(GL_TEXTURE_2D, name);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(level.width));
+        glTexSubImage2D(GL_TEXTURE_2D, GLint(index), area.left, area.top, area.right - area.left,
+                        area.bottom - area.top, GL_BGRA, GL_UNSIGNED_BYTE,
+                        level.pixels.data() + (size_t(area.top) * level.width + area.left) * 4);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        device->stageDirty = true;
+    }
+    std::vector<uint8_t>().swap(level.pixels);
     return D3D_OK;
 }
 
@@ -388,6 +398,8 @@ void deleteStore(Device* device, BufferStore& store) {
         return;
     device->makeCurrent();
     glDeleteBuffers(1, &store.name);
+    // A new buffer may get the same name: the vertex arrays must be set up again.
+    device->vertexSetupValid = false;
 }
 
 } // namespace

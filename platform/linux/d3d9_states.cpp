@@ -238,7 +238,10 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     bind(next);
     textures[stage] = next;
     unbind(previous);
-    stageDirty = true;
+    if (stage == 0 && previous != nullptr && next != nullptr)
+        textureBindDirty = true;
+    else
+        stageDirty = true;
     return D3D_OK;
 }
 

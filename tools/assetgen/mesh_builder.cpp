@@ -20,8 +20,13 @@ int MeshBuilder::addMaterial(const std::string& textureFile) {
 }
 
 int MeshBuilder::addVertex(const Vertex& vertex) {
-    vertices.push_back(vertex);
-    return static_cast<int>(vertices.size()) - 1;
+    const Vec3 &p = vertex.position, &n = vertex.normal;
+    const std::array<double, 8> key = {p.x, p.y, p.z, n.x, n.y, n.z, vertex.u, vertex.v};
+    auto [found, added] = vertexIndex.try_emplace(key, static_cast<int>(vertices.size()));
+    if (added) {
+        vertices.push_back(vertex);
+    }
+    return found->second;
 }
 
 void MeshBuilder::addTriangle(int material, int a, int b, int c, Vec3 outward) {

@@ -3,6 +3,8 @@
 // Depends on the standard library only.
 #pragma once
 
+#include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -45,8 +47,12 @@ struct MeshBuilder {
     std::vector<std::string> textures; // one texture file per material
     std::vector<Vertex> vertices;
     std::vector<int> triangles[maxMaterials]; // vertex indices, three per triangle
+    // Each distinct vertex once: neighbouring faces that agree in position, normal and texture
+    // coordinates share their corners, so the renderer transforms and lights each corner once.
+    std::map<std::array<double, 8>, int> vertexIndex;
 
     int addMaterial(const std::string& textureFile);
+    // The index of an equal vertex added before, or of this one appended.
     int addVertex(const Vertex& vertex);
     // Adds a triangle wound so that it faces along `outward` (clockwise seen from that side,
     // which Direct3D's default culling keeps).

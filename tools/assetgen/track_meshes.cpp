@@ -102,16 +102,16 @@ void addSleepers(MeshBuilder& mesh, int material, const CentreLine& line) {
 }
 
 // One rail centred `centre` to the left of the line: head, web and foot, outer faces only.
+// The head has no undersides: they face the ground, and the camera's eye never comes down to
+// the rails (it stays at least 400 units up), so they would always be culled.
 void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double centre, int pieces) {
     using texture::railHeadV0, texture::railHeadV1, texture::railSideV0, texture::railSideV1;
     double c = centre, s1 = line.length;
     const Sweep edges[] = {
-        // Head: top, both sides, both undersides.
+        // Head: top and both sides.
         {c + railHeadHalf, railTop, c - railHeadHalf, railTop, railHeadV0, railHeadV1},
         {c - railHeadHalf, railTop, c - railHeadHalf, railHeadBottom, railHeadV1, railSideV0},
         {c + railHeadHalf, railHeadBottom, c + railHeadHalf, railTop, railSideV0, railHeadV1},
-        {c - railHeadHalf, railHeadBottom, c - railWebHalf, railHeadBottom, railSideV0, railSideV1},
-        {c + railWebHalf, railHeadBottom, c + railHeadHalf, railHeadBottom, railSideV1, railSideV0},
         // Web.
         {c - railWebHalf, railHeadBottom, c - railWebHalf, railFootTop, railSideV0, railSideV1},
         {c + railWebHalf, railFootTop, c + railWebHalf, railHeadBottom, railSideV1, railSideV0},
@@ -124,7 +124,7 @@ void addRail(MeshBuilder& mesh, int material, const CentreLine& line, double cen
     }
 }
 
-MeshBuilder buildSegment(const CentreLine& line, int pieces) {
+MeshBuilder buildSegment(const CentreLine& line, int pieces, int railPieces) {
     MeshBuilder mesh;
     int ballast = mesh.addMaterial(texture::ballast);
     int track = mesh.addMaterial(texture::track);
@@ -132,19 +132,20 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces) {
     addScenery(mesh, grass, track, line);
     addBallast(mesh, ballast, line, pieces);
     addSleepers(mesh, track, line);
-    addRail(mesh, track, line, railCentre, pieces);
-    addRail(mesh, track, line, -railCentre, pieces);
+    addRail(mesh, track, line, railCentre, railPieces);
+    addRail(mesh, track, line, -railCentre, railPieces);
     return mesh;
 }
 
 } // namespace
 
 MeshBuilder buildStraightSegment() {
-    // Ballast pieces about as long as the gravel picture is wide across the top strips.
-    return buildSegment({segmentLength, 0.0}, 32);
+    // Ballast pieces about as long as the gravel picture is wide across the top strips. The
+    // rails' faces are flat and their texture stretches over the whole length: one piece.
+    return buildSegment({segmentLength, 0.0}, 32, 1);
 }
 
 MeshBuilder buildLeftTurnSegment() {
     // 48 pieces: under two degrees each, which looks round from the camera's distance.
-    return buildSegment({turnRadius * halfPi, turnRadius}, 48);
+    return buildSegment({turnRadius * halfPi, turnRadius}, 48, 48);
 }
