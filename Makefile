@@ -1,11 +1,26 @@
-# Varnel: the two set-up commands (`make run`, `make test`) and the steps behind them.
-.PHONY: run test deps linux windows sanitize clean
+# Varnel: the two set-up commands (`make run`, `make test`), the packages (`make dist`,
+# `make test-dist`) and the steps behind them.
+.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist clean
+
+# The four programs and their data, the targets that running and the packages need.
+PROGRAMS = varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default varnel-hwvp-immediate
+PROGRAM_TARGETS = $(PROGRAMS) varnel_data
+
+# What building and running the Linux programs needs; everything (Windows, tests, packages).
+deps-run:
+	tools/install-deps.sh run
 
 deps:
-	tools/install-deps.sh
+	tools/install-deps.sh all
+
+# The Linux programs and their data only. A new build folder leaves the tests out, whose
+# packages `make run` does not install; one that `make linux` made keeps them.
+programs: deps-run
+	cmake --preset linux $(if $(wildcard build/linux/CMakeCache.txt),,-DVARNEL_BUILD_TESTS=OFF)
+	cmake --build build/linux --target $(PROGRAM_TARGETS)
 
 linux: deps
-	cmake --preset linux
+	cmake --preset linux -DVARNEL_BUILD_TESTS=ON
 	cmake --build --preset linux
 
 windows: deps
@@ -14,15 +29,33 @@ windows: deps
 	cmake --preset windows-x86_64
 	cmake --build --preset windows-x86_64
 
+windows-programs: deps
+	cmake --preset windows-i686
+	cmake --build build/windows-i686 --target $(PROGRAM_TARGETS)
+	cmake --preset windows-x86_64
+	cmake --build build/windows-x86_64 --target $(PROGRAM_TARGETS)
+
 sanitize: deps
 	cmake --preset linux-sanitize
 	cmake --build --preset linux-sanitize
 
-run: linux
+run: programs
 	tools/run-demo.sh build/linux
 
 test: linux windows sanitize
 	tools/run-tests.sh build/linux build/linux-sanitize
+
+# build/dist: the Debian package and the two Windows zips.
+dist: deps programs windows-programs
+	rm -rf build/dist
+	cd build/linux && cpack -G DEB -B ../dist
+	cd build/windows-x86_64 && cpack -G ZIP -B ../dist
+	cd build/windows-i686 && cpack -G ZIP -B ../dist
+	rm -rf build/dist/_CPack_Packages
+
+# Installs the Debian package for the test and removes it again.
+test-dist: linux dist
+	tools/test-dist.sh build/dist build/linux
 
 clean:
 	rm -rf build

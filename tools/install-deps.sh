@@ -1,23 +1,40 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Varnel need, if any is missing.
+# Installs the Debian packages that Varnel needs, if any is missing.
+# Usage: tools/install-deps.sh [run|all]
+#   run: what building and running the Linux programs needs (`make run`);
+#   all (the default): that, and what the Windows build, the tests and the packages add.
 set -euo pipefail
+set_of=${1:-all}
 
+# Building and running the Linux programs.
 packages=(
     # Build
     g++ cmake ninja-build pkg-config make
     # Linux platform layer
     libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libassimp-dev libopenal-dev libfontconfig-dev
     libgl-dev libgl1-mesa-dri libglx-mesa0 fonts-liberation
-    # Windows build, and Wine to run its tests and programs
-    mingw-w64 wine64 wine
-    # Tests and benchmarks
-    libgtest-dev libbenchmark-dev clang xvfb xauth xdotool x11-utils imagemagick sox icoutils
-    faketime
+    # The demo without a display (tools/run-demo.sh): Xvfb, and a screenshot of the window
+    xvfb x11-utils xdotool imagemagick
 )
+if [ "$set_of" = all ]; then
+    packages+=(
+        # Windows build, and Wine to run its tests and programs
+        mingw-w64 wine64 wine
+        # 32-bit Wine with OpenGL, for the 32-bit Windows programs and tests
+        wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
+        # Tests and benchmarks
+        libgtest-dev libbenchmark-dev clang xauth sox icoutils faketime
+        # Packages (make dist) and their tests (make test-dist)
+        dpkg-dev file lintian desktop-file-utils appstream unzip
+    )
+elif [ "$set_of" != run ]; then
+    echo "usage: $0 [run|all]" >&2
+    exit 2
+fi
 
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+    if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
         missing+=("$package")
     fi
 done
@@ -28,5 +45,8 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
 echo "Installing: ${missing[*]}"
+if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+fi
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

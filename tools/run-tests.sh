@@ -13,13 +13,16 @@ export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
-# The layer's API tests against the real implementation, when the 64-bit Windows build is there.
-windows_build="$build/../windows-x86_64"
-if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
-    "$here/run-wine-tests.sh" "$windows_build"
-else
-    echo "run-tests: no $windows_build/varnel_layer_tests.exe; the tests under Wine are skipped"
-fi
+# The layer's API tests against the real implementation, for each Windows build that is there
+# (the 32-bit one under 32-bit Wine, with the 32-bit record sizes).
+for architecture in x86_64 i686; do
+    windows_build="$build/../windows-$architecture"
+    if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
+        "$here/run-wine-tests.sh" "$windows_build"
+    else
+        echo "run-tests: no $windows_build/varnel_layer_tests.exe; its tests under Wine are skipped"
+    fi
+done
 if [ -n "$sanitized" ]; then
     # Every finding ends the process with a failure and a stack. LeakSanitizer's exit-time scan crashes on its own ("Tracer caught signal 11") too often
     # among the GL drivers' threads to gate every run on it; leaks are checked by the toggle

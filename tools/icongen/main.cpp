@@ -1,9 +1,11 @@
 // main.cpp: the icon generator, run on the build machine. Writes the program's two icons,
 // each with eight images (32 and 16 pixels at 4 bits; 48, 32 and 16 pixels at 8 and 32 bits),
-// into the folder given on the command line.
-// Depends on icon_art.h and ico_writer.h.
+// and the locomotive at 16, 32 and 48 pixels as PNG files for the Linux desktop's icon theme
+// (locomotive-16.png and so on), into the folder given on the command line.
+// Depends on icon_art.h, ico_writer.h and png_writer.h.
 #include "icon_art.h"
 #include "ico_writer.h"
+#include "png_writer.h"
 
 #include <cstdio>
 #include <string>
@@ -33,6 +35,10 @@ int main(int argc, char** argv) {
     std::string folder = argv[1];
     bool ok = writeIcon(folder + "/locomotive.ico", iconImages(drawLocomotiveFront)) &&
               writeIcon(folder + "/wheel.ico", iconImages(drawWheelOnRail));
+    for (int size : {16, 32, 48}) {
+        ok = ok && writePng(folder + "/locomotive-" + std::to_string(size) + ".png", size,
+                            drawLocomotiveFront(size));
+    }
     if (!ok) {
         std::fprintf(stderr, "cannot write the icons into %s\n", folder.c_str());
     }
