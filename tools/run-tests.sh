@@ -10,8 +10,9 @@ root=$(dirname "$here")
 export VARNEL_UNATTENDED=1
 # Sound plays into OpenAL Soft's null backend unless a test chooses otherwise.
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-# The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
-"$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
+# Every file format the program reads under libFuzzer, all targets together for a bounded
+# time (VARNEL_FUZZ_SECONDS, default 180).
+"$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-180}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
 # The layer's API tests against the real implementation, when the 64-bit Windows build is there.
 windows_build="$build/../windows-x86_64"

@@ -1,7 +1,8 @@
 // d3dx9_texture.cpp: D3DXCreateTextureFromFileA. Decodes PNG, BMP, TGA and JPEG files with
-// SDL2_image, scales images whose sides are not powers of two up to the next power of two,
-// and fills a managed A8R8G8B8 texture with its full mip chain, each level a 2 x 2 box
-// average of the one above, through CreateTexture and LockRect of the Direct3D 9 device.
+// SDL2_image, scales images whose sides are not powers of two up to the next power of two
+// (and sides above 4096 down to 4096), and fills a managed A8R8G8B8 texture with its full mip
+// chain, each level a 2 x 2 box average of the one above, through CreateTexture and LockRect
+// of the Direct3D 9 device.
 // Depends on d3dx9.h, d3d9.h, file_path.h and SDL2_image.
 #include <d3dx9.h>
 
@@ -10,6 +11,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -21,6 +23,10 @@ struct Image {
     UINT height = 0;
     std::vector<uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
 };
+
+// The largest texture side made: a larger image is scaled down to it, as the utility library
+// does for the sizes a device supports, so a file cannot ask for unbounded work and memory.
+constexpr UINT maxTextureSide = 4096;
 
 UINT nextPowerOfTwo(UINT n) {
     UINT p = 1;
@@ -36,8 +42,11 @@ bool decodeImage(const std::string& path, Image& image) {
         return false;
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
-    if (argb == nullptr)
+    // An image without pixels (a TGA file may declare a side of 0) is not decodable.
+    if (argb == nullptr || argb->w <= 0 || argb->h <= 0) {
+        SDL_FreeSurface(argb);
         return false;
+    }
     image.width = static_cast<UINT>(argb->w);
     image.height = static_cast<UINT>(argb->h);
     image.pixels.resize(static_cast<size_t>(image.width) * image.height);
@@ -49,7 +58,7 @@ bool decodeImage(const std::string& path, Image& image) {
                     image.width * sizeof(uint32_t));
     SDL_UnlockSurface(argb);
     SDL_FreeSurface(argb);
-    return image.width > 0 && image.height > 0;
+    return true;
 }
 
 uint32_t channel(uint32_t pixel, int shift) {
@@ -141,8 +150,8 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileN
     Image image;
     if (!decodeImage(resolveWindowsPath(fileName), image))
         return D3DXERR_INVALIDDATA;
-    const UINT width = nextPowerOfTwo(image.width);
-    const UINT height = nextPowerOfTwo(image.height);
+    const UINT width = std::min(nextPowerOfTwo(image.width), maxTextureSide);
+    const UINT height = std::min(nextPowerOfTwo(image.height), maxTextureSide);
     if (width != image.width || height != image.height)
         image = resampled(image, width, height);
 
