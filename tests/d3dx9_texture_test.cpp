@@ -217,5 +217,12 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
     EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Empty.tga").string().c_str(), &texture),
               0);
     EXPECT_EQ(texture, nullptr);
+    // A header of a few bytes declaring 5000 x 4000 pixels is refused before decoding (the TGA
+    // decoder would fill in what the file lacks).
+    const char large[18] = {0, 0, 2, 0,          0,    0,          0,    0,  0,
+                            0, 0, 0, char(0x88), 0x13, char(0xA0), 0x0F, 24, 0};
+    std::ofstream(folder / "Large.tga", std::ios::binary).write(large, 18) << "rgbrgb";
+    EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Large.tga").string().c_str(), &texture),
+              0);
 #endif
 }

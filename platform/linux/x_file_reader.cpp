@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -136,10 +137,17 @@ private:
                 ++at;
                 return c == '{' ? Token::openBrace : Token::closeBrace;
             } else {
+                // A name or a number: up to the next space or punctuation. Any other byte
+                // that cannot start one (a control byte) is a token of its own.
                 const size_t start = at;
                 while (at < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[at])) &&
-                       std::strchr("{};,\"", bytes[at]) == nullptr)
+                       std::string_view("{};,\"").find(bytes[at]) == std::string_view::npos &&
+                       bytes[at] != '\0')
                     ++at;
+                if (at == start) {
+                    ++at;
+                    return Token::other;
+                }
                 name.assign(bytes, start, at - start);
                 return Token::name;
             }
