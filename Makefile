@@ -1,5 +1,5 @@
 # Varnel: the two set-up commands (`make run`, `make test`) and the steps behind them.
-.PHONY: run test deps linux windows sanitize clean
+.PHONY: run test deps linux windows sanitize valgrind clean
 
 deps:
 	tools/install-deps.sh
@@ -20,6 +20,10 @@ sanitize: deps
 
 run: linux
 	tools/run-demo.sh build/linux
+
+# The program under valgrind's memcheck from start to Escape, with a summary of what it found.
+valgrind: linux
+	tools/valgrind-run.sh build/linux
 
 test: linux windows sanitize
 	tools/run-tests.sh build/linux build/linux-sanitize

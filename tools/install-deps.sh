@@ -12,7 +12,7 @@ packages=(
     mingw-w64 wine64 wine
     # Tests and benchmarks
     libgtest-dev libbenchmark-dev clang xvfb xauth xdotool x11-utils imagemagick sox icoutils
-    faketime
+    faketime valgrind
 )
 
 missing=()
