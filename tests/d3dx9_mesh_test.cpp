@@ -417,6 +417,10 @@ TEST_F(D3dxMeshTest, MissingOrMalformedFilesLoadNothing) {
                               " 1.0;1.0;0.0;;\n 1;\n 3;0,1,2;;\n MeshMaterialList {\n  1;\n"
                               "  1;\n  0;;\n }\n}\n";
     expectNothingLoaded(device, write("NoMaterials.x", noMaterials));
+    // A vertex count far beyond what the file holds.
+    std::string hugeCount = noMaterials;
+    hugeCount.replace(hugeCount.find(" 3;"), 3, " 2147483647;");
+    expectNothingLoaded(device, write("HugeCount.x", hugeCount));
     BinaryXWriter x;
     x.open("Mesh");
     x.ints({3});

@@ -117,6 +117,9 @@ public:
 
     Token next(std::string& name) { return binary ? nextBinary(name) : nextText(name); }
 
+    // The largest whole number read so far (counts, indices).
+    uint64_t largestInteger = 0;
+
 private:
     Token nextText(std::string& name) {
         for (;;) {
@@ -149,6 +152,9 @@ private:
                     return Token::other;
                 }
                 name.assign(bytes, start, at - start);
+                if (name.find_first_not_of("0123456789") == std::string::npos)
+                    largestInteger = std::max<uint64_t>(
+                        largestInteger, name.size() > 19 ? UINT64_MAX : std::stoull(name));
                 return Token::name;
             }
         }
@@ -159,6 +165,10 @@ private:
             return false;
         at += count;
         return true;
+    }
+    Token integer(uint32_t value) {
+        largestInteger = std::max<uint64_t>(largestInteger, value);
+        return Token::other;
     }
     bool dword(uint32_t& value) {
         if (bytes.size() - at < 4)
@@ -188,11 +198,18 @@ private:
         case 2: // string
             return dword(count) && take(count) ? Token::other : Token::malformed;
         case 3: // integer
-            return take(4) ? Token::other : Token::malformed;
+            return dword(count) ? integer(count) : Token::malformed;
         case 5: // GUID
             return take(16) ? Token::other : Token::malformed;
         case 6: // integer list
-            return dword(count) && take(uint64_t(count) * 4) ? Token::other : Token::malformed;
+            if (!dword(count) || uint64_t(count) * 4 > bytes.size() - at)
+                return Token::malformed;
+            for (uint32_t i = 0; i < count; ++i) {
+                uint32_t value = 0;
+                dword(value);
+                largestInteger = std::max<uint64_t>(largestInteger, value);
+            }
+            return Token::other;
         case 7: // float list
             return dword(count) && take(uint64_t(count) * floatSize) ? Token::other
                                                                      : Token::malformed;
@@ -213,8 +230,8 @@ private:
 
 // The importer indexes a mesh's materials by the faces' material numbers without checking that
 // there are any: a material list that holds no material (a Material object or a reference,
-// each in braces of its own) must not reach it. Compressed files cannot be checked and are
-// refused.
+// each in braces of its own) must not reach it. Nor may a count larger than the file, for
+// which it allocates first. Compressed files cannot be checked and are refused.
 bool materialListsHoldMaterials(const std::string& bytes) {
     if (bytes.compare(8, 4, "txt ") != 0 && bytes.compare(8, 4, "bin ") != 0)
         return false;
@@ -255,7 +272,9 @@ bool materialListsHoldMaterials(const std::string& bytes) {
             listNamed = false;
             break;
         case Token::end:
-            return true;
+            // Every whole number is a count or an index of what the file holds, so none can
+            // exceed its length; the importer would try to allocate for such a count.
+            return tokens.largestInteger <= bytes.size();
         case Token::malformed:
             return false;
         }
