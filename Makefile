@@ -1,6 +1,6 @@
 # Varnel: the two set-up commands (`make run`, `make test`), the packages (`make dist`,
 # `make test-dist`) and the steps behind them.
-.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist clean
+.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind clean
 
 # The four programs and their data, the targets that running and the packages need.
 PROGRAMS = varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default varnel-hwvp-immediate
@@ -41,6 +41,10 @@ sanitize: deps
 
 run: programs
 	tools/run-demo.sh build/linux
+
+# The program under valgrind's memcheck from start to Escape, with a summary of what it found.
+valgrind: linux
+	tools/valgrind-run.sh build/linux
 
 test: linux windows sanitize
 	tools/run-tests.sh build/linux build/linux-sanitize

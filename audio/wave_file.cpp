@@ -97,13 +97,17 @@ HRESULT WaveFile::readHeader() {
         std::memcpy(format, &pcm, sizeof pcm);
         format->cbSize = 0;
     } else {
+        // The count of extra bytes is read only when the chunk holds it; a chunk of 16 (or 17)
+        // bytes has no extra bytes, like an 18-byte PCM one.
         WORD extraBytes = 0;
-        if (mmioRead(handle, reinterpret_cast<HPSTR>(&extraBytes), sizeof extraBytes) !=
-            sizeof extraBytes)
-            return E_FAIL;
-        // The extra bytes must lie inside the format chunk, not in whatever follows it.
-        if (sizeof(WAVEFORMATEX) + extraBytes > formatChunk.cksize)
-            return E_FAIL;
+        if (formatChunk.cksize >= sizeof(WAVEFORMATEX)) {
+            if (mmioRead(handle, reinterpret_cast<HPSTR>(&extraBytes), sizeof extraBytes) !=
+                sizeof extraBytes)
+                return E_FAIL;
+            // The extra bytes must lie inside the format chunk, not in whatever follows it.
+            if (sizeof(WAVEFORMATEX) + extraBytes > formatChunk.cksize)
+                return E_FAIL;
+        }
         format = static_cast<WAVEFORMATEX*>(std::malloc(sizeof(WAVEFORMATEX) + extraBytes));
         if (!format)
             return E_FAIL;

@@ -411,4 +411,25 @@ TEST_F(D3dxMeshTest, MissingOrMalformedFilesLoadNothing) {
     expectNothingLoaded(device, write("Empty.x", ""));
     // A well-formed file of another format under a .X name is not an .X file.
     expectNothingLoaded(device, write("Other.x", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"));
+#ifndef _WIN32
+    // Faces that name material 0 of a list holding no material, in both forms.
+    const char* noMaterials = "xof 0303txt 0032\nMesh {\n 3;\n 0.0;0.0;0.0;,\n 1.0;0.0;0.0;,\n"
+                              " 1.0;1.0;0.0;;\n 1;\n 3;0,1,2;;\n MeshMaterialList {\n  1;\n"
+                              "  1;\n  0;;\n }\n}\n";
+    expectNothingLoaded(device, write("NoMaterials.x", noMaterials));
+    // A vertex count far beyond what the file holds.
+    std::string hugeCount = noMaterials;
+    hugeCount.replace(hugeCount.find(" 3;"), 3, " 2147483647;");
+    expectNothingLoaded(device, write("HugeCount.x", hugeCount));
+    BinaryXWriter x;
+    x.open("Mesh");
+    x.ints({3});
+    x.floats({0, 0, 0, 1, 0, 0, 1, 1, 0});
+    x.ints({1, 3, 0, 1, 2});
+    x.open("MeshMaterialList");
+    x.ints({1, 1, 0});
+    x.close();
+    x.close();
+    expectNothingLoaded(device, write("NoMaterialsBinary.x", x.bytes));
+#endif
 }

@@ -185,6 +185,16 @@ TEST_F(D3dxTextureTest, BmpFromWindowsPathAndScaledUpToPowersOfTwo) {
         EXPECT_EQ(pixel & 0xFFFFFF, 0x606060u);
     EXPECT_EQ(readLevel(texture, 3)[0] & 0xFFFFFF, 0x606060u);
     texture->Release();
+#ifndef _WIN32
+    // A side beyond 4096 pixels is scaled down to it (the real library goes by the device).
+    writeImage("Wide.bmp", 5000, 1, std::vector<uint32_t>(5000, 0xFF606060));
+    ASSERT_EQ(D3DXCreateTextureFromFileA(device, (folder / "Wide.bmp").string().c_str(), &texture),
+              D3D_OK);
+    texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 4096u);
+    EXPECT_EQ(desc.Height, 1u);
+    texture->Release();
+#endif
 }
 
 TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
@@ -199,4 +209,20 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
         EXPECT_EQ(texture, nullptr) << name;
 #endif
     }
+#ifndef _WIN32
+    // A TGA image 0 pixels wide and 3 high, which the decoder hands over as an empty picture.
+    const char header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 24, 0};
+    std::ofstream(folder / "Empty.tga", std::ios::binary).write(header, 18) << "rgbrgbrgb";
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Empty.tga").string().c_str(), &texture),
+              0);
+    EXPECT_EQ(texture, nullptr);
+    // A header of a few bytes declaring 5000 x 4000 pixels is refused before decoding (the TGA
+    // decoder would fill in what the file lacks).
+    const char large[18] = {0, 0, 2, 0,          0,    0,          0,    0,  0,
+                            0, 0, 0, char(0x88), 0x13, char(0xA0), 0x0F, 24, 0};
+    std::ofstream(folder / "Large.tga", std::ios::binary).write(large, 18) << "rgbrgb";
+    EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Large.tga").string().c_str(), &texture),
+              0);
+#endif
 }

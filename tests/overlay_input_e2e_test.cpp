@@ -109,7 +109,10 @@ protected:
         ASSERT_TRUE(program.started());
         window = display.findWindow("Varnel", 15000);
         ASSERT_NE(window, 0u) << program.errorOutput();
-        pause(1000);
+        // The scene loads after the window shows, slowly in the sanitizer build: wait for the
+        // overlay's target speed rather than a fixed time.
+        for (int wait = 0; wait < 300 && !targetReadout(); ++wait)
+            pause(100);
         focus(window);
     }
     void TearDown() override { program.kill(); }

@@ -68,8 +68,9 @@ TEST(ProgramShutdown, EveryDeliverableClosesFromTheWindowManagerWithExitCodeZero
         ASSERT_TRUE(display.requestClose(window));
         ASSERT_TRUE(program.waitForExit(10000)) << program.errorOutput();
         EXPECT_EQ(program.exitCode(), 0);
-        // The device is released once: its closing frame report appears exactly once.
-        EXPECT_EQ(countOf(program.errorOutput(), "fps average over"), 1) << program.errorOutput();
+        // The device is released once: its closing frame report appears exactly once (in a
+        // slow build it may have no frames to report yet).
+        EXPECT_EQ(countOf(program.errorOutput(), "frame rate: "), 1) << program.errorOutput();
         EXPECT_EQ(countOf(program.errorOutput(), "Ошибка"), 0) << program.errorOutput();
     }
 }

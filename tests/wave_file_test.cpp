@@ -97,6 +97,15 @@ TEST(WaveFile, NonPcmFormatCarriesItsExtraBytes) {
     EXPECT_EQ(readAll(file.wave, 6), riff::samples(6));
 }
 
+TEST(WaveFile, SixteenByteNonPcmFormatHasNoExtraBytes) {
+    // The chunk holds no count of extra bytes; the next chunk's header is not read as one.
+    OpenedWave file(riff::wave(riff::samples(8), riff::formatFields(3, 1, 8000, 32)));
+    ASSERT_EQ(file.result, S_OK);
+    EXPECT_EQ(file.wave.format->wFormatTag, 3);
+    EXPECT_EQ(file.wave.format->cbSize, 0);
+    EXPECT_EQ(readAll(file.wave, 8), riff::samples(8));
+}
+
 TEST(WaveFile, MalformedFilesAreRefused) {
     std::string pcm = riff::pcmFormat();
     std::string data = riff::chunk("data", riff::samples(4));

@@ -23,7 +23,7 @@ if [ "$set_of" = all ]; then
         # 32-bit Wine with OpenGL, for the 32-bit Windows programs and tests
         wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386
         # Tests and benchmarks
-        libgtest-dev libbenchmark-dev clang xauth sox icoutils faketime
+        libgtest-dev libbenchmark-dev clang xauth sox icoutils faketime valgrind
         # Packages (make dist) and their tests (make test-dist)
         dpkg-dev file lintian desktop-file-utils appstream unzip
     )

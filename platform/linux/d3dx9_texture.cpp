@@ -1,7 +1,9 @@
 // d3dx9_texture.cpp: D3DXCreateTextureFromFileA. Decodes PNG, BMP, TGA and JPEG files with
-// SDL2_image, scales images whose sides are not powers of two up to the next power of two,
-// and fills a managed A8R8G8B8 texture with its full mip chain, each level a 2 x 2 box
-// average of the one above, through CreateTexture and LockRect of the Direct3D 9 device.
+// SDL2_image, scales images whose sides are not powers of two up to the next power of two
+// (and sides above 4096 down to 4096), and fills a managed A8R8G8B8 texture with its full mip
+// chain, each level a 2 x 2 box average of the one above, through CreateTexture and LockRect
+// of the Direct3D 9 device. A file declaring more than 4096 x 4096 pixels is refused before
+// it is decoded.
 // Depends on d3dx9.h, d3d9.h, file_path.h and SDL2_image.
 #include <d3dx9.h>
 
@@ -10,8 +12,12 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -22,6 +28,10 @@ struct Image {
     std::vector<uint32_t> pixels; // 0xAARRGGBB, rows top to bottom
 };
 
+// The largest texture side made: a larger image is scaled down to it, as the utility library
+// does for the sizes a device supports, so a file cannot ask for unbounded work and memory.
+constexpr UINT maxTextureSide = 4096;
+
 UINT nextPowerOfTwo(UINT n) {
     UINT p = 1;
     while (p < n)
@@ -29,15 +39,120 @@ UINT nextPowerOfTwo(UINT n) {
     return p;
 }
 
+// The most pixels a file may declare. The decoders allocate what the header declares before
+// reading the pixels, so a header of a few bytes could otherwise ask for gigabytes; textures
+// larger than this are scaled down to 4096 x 4096 at most anyway.
+constexpr uint64_t maxDeclaredPixels = 4096 * 4096;
+
+enum class ImageFormat { unknown, bmp, png, jpeg, tga };
+
+struct ImageHeader {
+    ImageFormat format = ImageFormat::unknown;
+    uint64_t width = 0;
+    uint64_t height = 0;
+};
+
+uint32_t littleEndian(const std::string& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | uint8_t(bytes[at + i]);
+    return value;
+}
+
+uint32_t bigEndian(const std::string& bytes, size_t at, int size) {
+    uint32_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | uint8_t(bytes[at + i]);
+    return value;
+}
+
+// The format and the declared size, from the first bytes of the file: BMP, PNG and JPEG by
+// their signatures, TGA, which has none, by a name ending in ".tga".
+ImageHeader readImageHeader(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes(256 * 1024, '\0');
+    file.read(bytes.data(), std::streamsize(bytes.size()));
+    bytes.resize(size_t(file.gcount()));
+    ImageHeader header;
+    if (bytes.size() >= 26 && bytes.compare(0, 2, "BM") == 0) {
+        header.format = ImageFormat::bmp;
+        const bool core = littleEndian(bytes, 14, 4) == 12; // the old header of 16-bit sides
+        header.width = core ? littleEndian(bytes, 18, 2) : littleEndian(bytes, 18, 4);
+        header.height = core ? littleEndian(bytes, 20, 2) : littleEndian(bytes, 22, 4);
+        if (!core) { // sides are signed: a negative height means rows top first
+            header.width = uint64_t(std::abs(int64_t(int32_t(header.width))));
+            header.height = uint64_t(std::abs(int64_t(int32_t(header.height))));
+        }
+    } else if (bytes.size() >= 24 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
+        header.format = ImageFormat::png;
+        header.width = bigEndian(bytes, 16, 4);
+        header.height = bigEndian(bytes, 20, 4);
+    } else if (bytes.size() >= 4 && bytes.compare(0, 2, "\xff\xd8") == 0) {
+        // The size is in the first start-of-frame segment (markers C0 to CF but for C4, C8
+        // and CC); every segment before it gives its length.
+        for (size_t at = 2; at + 9 <= bytes.size() && uint8_t(bytes[at]) == 0xFF;) {
+            const uint8_t marker = uint8_t(bytes[at + 1]);
+            if (marker == 0xFF) {
+                ++at;
+            } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                       marker != 0xCC) {
+                header.format = ImageFormat::jpeg;
+                header.height = bigEndian(bytes, at + 5, 2);
+                header.width = bigEndian(bytes, at + 7, 2);
+                break;
+            } else {
+                at += 2 + bigEndian(bytes, at + 2, 2);
+            }
+        }
+    } else if (bytes.size() >= 18 && path.size() >= 4 &&
+               SDL_strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0) {
+        header.format = ImageFormat::tga;
+        header.width = littleEndian(bytes, 12, 2);
+        header.height = littleEndian(bytes, 14, 2);
+    }
+    return header;
+}
+
+// Decodes a file of one of the four formats, after checking the size its header declares.
+SDL_Surface* loadImage(const std::string& path) {
+    const ImageHeader header = readImageHeader(path);
+    if (header.format == ImageFormat::unknown || header.width == 0 || header.height == 0 ||
+        header.width * header.height > maxDeclaredPixels)
+        return nullptr;
+    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
+    if (file == nullptr)
+        return nullptr;
+    SDL_Surface* surface = nullptr;
+    switch (header.format) {
+    case ImageFormat::bmp:
+        surface = IMG_LoadBMP_RW(file);
+        break;
+    case ImageFormat::png:
+        surface = IMG_LoadPNG_RW(file);
+        break;
+    case ImageFormat::jpeg:
+        surface = IMG_LoadJPG_RW(file);
+        break;
+    default:
+        surface = IMG_LoadTGA_RW(file);
+        break;
+    }
+    SDL_RWclose(file);
+    return surface;
+}
+
 // Reads the file into 32-bit ARGB pixels; false when it is missing or cannot be decoded.
 bool decodeImage(const std::string& path, Image& image) {
-    SDL_Surface* decoded = IMG_Load(path.c_str());
+    SDL_Surface* decoded = loadImage(path);
     if (decoded == nullptr)
         return false;
     SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
     SDL_FreeSurface(decoded);
-    if (argb == nullptr)
+    // An image without pixels (a TGA file may declare a side of 0) is not decodable.
+    if (argb == nullptr || argb->w <= 0 || argb->h <= 0) {
+        SDL_FreeSurface(argb);
         return false;
+    }
     image.width = static_cast<UINT>(argb->w);
     image.height = static_cast<UINT>(argb->h);
     image.pixels.resize(static_cast<size_t>(image.width) * image.height);
@@ -49,7 +164,7 @@ bool decodeImage(const std::string& path, Image& image) {
                     image.width * sizeof(uint32_t));
     SDL_UnlockSurface(argb);
     SDL_FreeSurface(argb);
-    return image.width > 0 && image.height > 0;
+    return true;
 }
 
 uint32_t channel(uint32_t pixel, int shift) {
@@ -141,8 +256,8 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileN
     Image image;
     if (!decodeImage(resolveWindowsPath(fileName), image))
         return D3DXERR_INVALIDDATA;
-    const UINT width = nextPowerOfTwo(image.width);
-    const UINT height = nextPowerOfTwo(image.height);
+    const UINT width = std::min(nextPowerOfTwo(image.width), maxTextureSide);
+    const UINT height = std::min(nextPowerOfTwo(image.height), maxTextureSide);
     if (width != image.width || height != image.height)
         image = resampled(image, width, height);
 

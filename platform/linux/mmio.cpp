@@ -1,6 +1,9 @@
 // mmio.cpp: the multimedia file services (mmio) for reading RIFF files from disk or from
 // memory. A file is read through an I/O buffer that the caller may reach directly with
 // mmioGetInfo / mmioAdvance / mmioSetInfo; a memory file's buffer is the memory itself.
+// Offsets are 32-bit LONGs: a file longer than their range is refused at open, and every
+// chunk end is computed wide and checked against that range and the file's length, so the
+// chunk walk can neither wrap around nor step backwards.
 // Depends on platform/include/mmsystem.h, file_path.h (Windows-style paths) and POSIX file
 // reads (pread).
 #include <mmsystem.h>
@@ -11,7 +14,7 @@
 
 #include <cerrno>
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -19,6 +22,8 @@
 
 // Bytes a disk file reads ahead of its I/O buffer, so refills rarely cost a system call.
 constexpr long readAheadCapacity = 64 * 1024;
+// The largest file offset a LONG holds.
+constexpr long long maxOffset = INT32_MAX;
 
 struct HMMIO__ {
     int file = -1;   // file descriptor; -1 for a memory file
@@ -120,6 +125,21 @@ bool readExactly(HMMIO f, void* destination, LONG count) {
     return mmioRead(f, static_cast<HPSTR>(destination), count) == count;
 }
 
+// Where a chunk's contents end, without and with the pad byte of an odd size.
+long long contentsEnd(const MMCKINFO& chunk) {
+    return (long long)chunk.dwDataOffset + chunk.cksize;
+}
+
+long long paddedEnd(const MMCKINFO& chunk) {
+    return contentsEnd(chunk) + (chunk.cksize & 1);
+}
+
+// A chunk lies inside the file when its contents end within the file and the LONG range; its
+// pad byte may be missing at the very end of the file.
+bool insideFile(HMMIO f, const MMCKINFO& chunk) {
+    return contentsEnd(chunk) <= std::min<long long>(f->length, maxOffset);
+}
+
 } // namespace
 
 HMMIO WINAPI mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD flags) {
@@ -155,7 +175,7 @@ HMMIO WINAPI mmioOpenA(LPSTR fileName, LPMMIOINFO info, DWORD flags) {
         f->file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat status;
         bool readable = f->file >= 0 && fstat(f->file, &status) == 0 && !S_ISDIR(status.st_mode) &&
-                        status.st_size <= LONG_MAX;
+                        status.st_size <= maxOffset;
         if (!readable) {
             UINT error = f->file >= 0 ? MMIOERR_CANNOTOPEN : openError();
             if (f->file >= 0)
@@ -256,7 +276,7 @@ LONG WINAPI mmioSeek(HMMIO f, LONG offset, int origin) {
     else
         return -1;
     long long target = base + offset;
-    if (target < 0 || target > LONG_MAX || (f->file < 0 && target > f->length))
+    if (target < 0 || target > maxOffset || (f->file < 0 && target > f->length))
         return -1;
     LONG newPosition = LONG(target);
     if (!f->info.pchBuffer) {
@@ -323,8 +343,10 @@ MMRESULT WINAPI mmioDescend(HMMIO f, LPMMCKINFO chunk, const MMCKINFO* parent, U
         wantedId = FOURCC_LIST;
         wantedType = chunk->fccType;
     }
-    // Chunks are searched only within the parent's contents.
-    long long end = parent ? (long long)parent->dwDataOffset + parent->cksize : LLONG_MAX;
+    // Chunks are searched only within the parent's contents and the file.
+    long long end = f->length;
+    if (parent)
+        end = std::min(end, contentsEnd(*parent));
     for (;;) {
         long long start = f->position();
         if (start + 8 > end)
@@ -333,7 +355,11 @@ MMRESULT WINAPI mmioDescend(HMMIO f, LPMMCKINFO chunk, const MMCKINFO* parent, U
         if (!readExactly(f, header, sizeof header))
             return MMIOERR_CHUNKNOTFOUND;
         MMCKINFO found{header[0], header[1], 0, DWORD(start + 8), 0};
-        if (found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST) {
+        if (!insideFile(f, found))
+            return MMIOERR_CHUNKNOTFOUND;
+        // The form type is part of the contents: a chunk too small to hold it has none.
+        if ((found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST) &&
+            found.cksize >= sizeof found.fccType) {
             if (!readExactly(f, &found.fccType, sizeof found.fccType))
                 return MMIOERR_CHUNKNOTFOUND;
         }
@@ -342,9 +368,9 @@ MMRESULT WINAPI mmioDescend(HMMIO f, LPMMCKINFO chunk, const MMCKINFO* parent, U
             *chunk = found;
             return MMSYSERR_NOERROR;
         }
-        // Skip the chunk and its pad byte; every step moves forward by at least 8 bytes.
-        long long next = (long long)found.dwDataOffset + found.cksize + (found.cksize & 1);
-        if (next > LONG_MAX || next > end || mmioSeek(f, LONG(next), SEEK_SET) == -1)
+        // Skip the chunk and its pad byte: at least 8 bytes forward, never past the file.
+        long long next = std::min(paddedEnd(found), (long long)f->length);
+        if (next > end || mmioSeek(f, LONG(next), SEEK_SET) != next)
             return MMIOERR_CHUNKNOTFOUND;
     }
 }
@@ -354,8 +380,11 @@ MMRESULT WINAPI mmioAscend(HMMIO f, LPMMCKINFO chunk, UINT) {
         return MMSYSERR_INVALHANDLE;
     if (!chunk)
         return MMSYSERR_INVALPARAM;
-    long long next = (long long)chunk->dwDataOffset + chunk->cksize + (chunk->cksize & 1);
-    if (next > LONG_MAX || mmioSeek(f, LONG(next), SEEK_SET) == -1)
+    // To the end of the chunk and its pad byte (when the file holds one), never backwards.
+    if (!insideFile(f, *chunk))
+        return MMIOERR_CANNOTSEEK;
+    long long next = std::min(paddedEnd(*chunk), (long long)f->length);
+    if (next < f->position() || mmioSeek(f, LONG(next), SEEK_SET) != next)
         return MMIOERR_CANNOTSEEK;
     return MMSYSERR_NOERROR;
 }

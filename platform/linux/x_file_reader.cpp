@@ -10,9 +10,13 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -101,19 +105,196 @@ struct VertexLess {
     }
 };
 
-// Every .X file, text or binary, starts with this signature; the importer would otherwise
-// accept files of other formats under a .X name.
-bool hasXSignature(const std::string& path) {
-    char signature[4] = {};
+// The tokens of a .X file that the checks below need: braces and names; every other token
+// counts as "other". Text and binary files are read alike.
+enum class Token { openBrace, closeBrace, name, other, end, malformed };
+
+class XTokens {
+public:
+    explicit XTokens(const std::string& bytes)
+        : bytes(bytes), binary(bytes.compare(8, 4, "bin ") == 0),
+          floatSize(bytes.compare(12, 4, "0064") == 0 ? 8 : 4), at(16) {}
+
+    Token next(std::string& name) { return binary ? nextBinary(name) : nextText(name); }
+
+    // The largest whole number read so far (counts, indices).
+    uint64_t largestInteger = 0;
+
+private:
+    Token nextText(std::string& name) {
+        for (;;) {
+            if (at >= bytes.size())
+                return Token::end;
+            const char c = bytes[at];
+            if (std::isspace(static_cast<unsigned char>(c)) || c == ';' || c == ',') {
+                ++at;
+            } else if (c == '#' || bytes.compare(at, 2, "//") == 0) {
+                at = bytes.find('\n', at);
+            } else if (c == '"') {
+                at = bytes.find('"', at + 1);
+                if (at == std::string::npos)
+                    return Token::malformed;
+                ++at;
+                return Token::other;
+            } else if (c == '{' || c == '}') {
+                ++at;
+                return c == '{' ? Token::openBrace : Token::closeBrace;
+            } else {
+                // A name or a number: up to the next space or punctuation. Any other byte
+                // that cannot start one (a control byte) is a token of its own.
+                const size_t start = at;
+                while (at < bytes.size() && !std::isspace(static_cast<unsigned char>(bytes[at])) &&
+                       std::string_view("{};,\"").find(bytes[at]) == std::string_view::npos &&
+                       bytes[at] != '\0')
+                    ++at;
+                if (at == start) {
+                    ++at;
+                    return Token::other;
+                }
+                name.assign(bytes, start, at - start);
+                if (name.find_first_not_of("0123456789") == std::string::npos)
+                    largestInteger = std::max<uint64_t>(
+                        largestInteger, name.size() > 19 ? UINT64_MAX : std::stoull(name));
+                return Token::name;
+            }
+        }
+    }
+
+    bool take(uint64_t count) {
+        if (count > bytes.size() - at)
+            return false;
+        at += count;
+        return true;
+    }
+    Token integer(uint32_t value) {
+        largestInteger = std::max<uint64_t>(largestInteger, value);
+        return Token::other;
+    }
+    bool dword(uint32_t& value) {
+        if (bytes.size() - at < 4)
+            return false;
+        std::memcpy(&value, bytes.data() + at, 4);
+        at += 4;
+        return true;
+    }
+
+    // Binary tokens: a 16-bit id, and for names, strings, integers, GUIDs and lists their data.
+    Token nextBinary(std::string& name) {
+        if (at >= bytes.size())
+            return Token::end;
+        if (bytes.size() - at < 2)
+            return Token::malformed;
+        uint16_t id;
+        std::memcpy(&id, bytes.data() + at, 2);
+        at += 2;
+        uint32_t count = 0;
+        switch (id) {
+        case 1: // name
+            if (!dword(count) || count > bytes.size() - at)
+                return Token::malformed;
+            name.assign(bytes, at, count);
+            at += count;
+            return Token::name;
+        case 2: // string
+            return dword(count) && take(count) ? Token::other : Token::malformed;
+        case 3: // integer
+            return dword(count) ? integer(count) : Token::malformed;
+        case 5: // GUID
+            return take(16) ? Token::other : Token::malformed;
+        case 6: // integer list
+            if (!dword(count) || uint64_t(count) * 4 > bytes.size() - at)
+                return Token::malformed;
+            for (uint32_t i = 0; i < count; ++i) {
+                uint32_t value = 0;
+                dword(value);
+                largestInteger = std::max<uint64_t>(largestInteger, value);
+            }
+            return Token::other;
+        case 7: // float list
+            return dword(count) && take(uint64_t(count) * floatSize) ? Token::other
+                                                                     : Token::malformed;
+        case 10:
+            return Token::openBrace;
+        case 11:
+            return Token::closeBrace;
+        default:
+            return Token::other;
+        }
+    }
+
+    const std::string& bytes;
+    const bool binary;
+    const size_t floatSize;
+    size_t at;
+};
+
+// The importer indexes a mesh's materials by the faces' material numbers without checking that
+// there are any: a material list that holds no material (a Material object or a reference,
+// each in braces of its own) must not reach it. Nor may a count larger than the file, for
+// which it allocates first. Compressed files cannot be checked and are refused.
+bool materialListsHoldMaterials(const std::string& bytes) {
+    if (bytes.compare(8, 4, "txt ") != 0 && bytes.compare(8, 4, "bin ") != 0)
+        return false;
+    XTokens tokens(bytes);
+    std::string name;
+    int depth = 0;
+    int listDepth = -1; // the depth inside the material list being read, or -1
+    bool listHasMaterial = false;
+    bool listNamed = false; // the last name was "MeshMaterialList"
+    for (;;) {
+        switch (tokens.next(name)) {
+        case Token::openBrace:
+            ++depth;
+            if (listDepth >= 0 && depth == listDepth + 1)
+                listHasMaterial = true;
+            if (listNamed && listDepth < 0) {
+                listDepth = depth;
+                listHasMaterial = false;
+            }
+            listNamed = false;
+            break;
+        case Token::closeBrace:
+            if (depth == listDepth) {
+                if (!listHasMaterial)
+                    return false;
+                listDepth = -1;
+            }
+            --depth;
+            listNamed = false;
+            break;
+        case Token::name:
+            if (name == "MeshMaterialList")
+                listNamed = true;
+            else if (!listNamed || listDepth >= 0)
+                listNamed = false;
+            break;
+        case Token::other:
+            listNamed = false;
+            break;
+        case Token::end:
+            // Every whole number is a count or an index of what the file holds, so none can
+            // exceed its length; the importer would try to allocate for such a count.
+            return tokens.largestInteger <= bytes.size();
+        case Token::malformed:
+            return false;
+        }
+    }
+}
+
+// Every .X file, text or binary, starts with "xof "; the importer would otherwise accept files
+// of other formats under a .X name. Its material lists are checked as above.
+bool acceptableXFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    return file.read(signature, 4) && std::memcmp(signature, "xof ", 4) == 0;
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return bytes.size() >= 16 && bytes.compare(0, 4, "xof ") == 0 &&
+           materialListsHoldMaterials(bytes);
 }
 
 } // namespace
 
 bool readXFile(const std::string& path, XMeshData& data) {
     data = XMeshData();
-    if (!hasXSignature(path))
+    if (!acceptableXFile(path))
         return false;
     Assimp::Importer importer;
     const unsigned steps = aiProcess_MakeLeftHanded | aiProcess_FlipWindingOrder |

@@ -1,7 +1,8 @@
 // wave_file_fuzzer.cpp: libFuzzer target for the WAV reader and the multimedia file services.
 // Each input is read twice: as a disk file (buffered reads with refills) and as a program
-// resource, which the reader opens as a memory file. Built by tools/run-fuzz.sh with the
-// reader, mmio and path sources only; the resource functions below serve the input.
+// resource, which the reader opens as a memory file. Size fields are also set to the edges of
+// the 32-bit range by a mutator of their own. Built by tools/run-fuzz.sh with the reader, mmio
+// and path sources only; the resource functions below serve the input.
 #include "audio/wave_file.h"
 
 #include <sys/mman.h>
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "riff_size_mutator.h"
 
 namespace {
 
