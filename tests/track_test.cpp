@@ -88,13 +88,33 @@ TEST_F(SceneTrack, AdvanceWrapsAcrossTheEndsOfTheLoop) {
     EXPECT_EQ(back.offset, 6233.98193359375);
     TrackPosition forward = track.advance({7, 6400.0}, 100.0);
     EXPECT_EQ(forward.segmentIndex, 0);
-    EXPECT_NEAR(forward.offset, 66.01806640625, 1e-9);
+    EXPECT_EQ(forward.offset, 66.01806640625);
     TrackPosition within = track.advance({2, 1000.0}, 120.0);
     EXPECT_EQ(within.segmentIndex, 2);
     EXPECT_EQ(within.offset, 1120.0);
     TrackPosition exactEnd = track.advance({0, 4000.0}, 96.0);
     EXPECT_EQ(exactEnd.segmentIndex, 1);
     EXPECT_EQ(exactEnd.offset, 0.0);
+}
+
+TEST_F(SceneTrack, AdvanceCrossesInteriorBoundariesByTheLeftSegmentsLength) {
+    // Forward, the length of the segment left behind is taken off: a straight, then a turn.
+    TrackPosition intoTurn = track.advance({1, 4000.0}, 200.0);
+    EXPECT_EQ(intoTurn.segmentIndex, 2);
+    EXPECT_EQ(intoTurn.offset, 104.0);
+    TrackPosition outOfTurn = track.advance({3, 6400.0}, 100.0);
+    EXPECT_EQ(outOfTurn.segmentIndex, 4);
+    EXPECT_EQ(outOfTurn.offset, 66.01806640625);
+    // Backward, the length of the segment entered is added: a straight, then a turn.
+    TrackPosition backToStraight = track.advance({2, 50.0}, -100.0);
+    EXPECT_EQ(backToStraight.segmentIndex, 1);
+    EXPECT_EQ(backToStraight.offset, 4046.0);
+    TrackPosition backToTurn = track.advance({4, 10.0}, -20.0);
+    EXPECT_EQ(backToTurn.segmentIndex, 3);
+    EXPECT_EQ(backToTurn.offset, 6423.98193359375);
+    TrackPosition exactStart = track.advance({5, 20.0}, -20.0);
+    EXPECT_EQ(exactStart.segmentIndex, 5);
+    EXPECT_EQ(exactStart.offset, 0.0);
 }
 
 TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
@@ -157,6 +177,44 @@ TEST(Track, AppendStopsAtTwentySegments) {
     EXPECT_FALSE(line.closed);
     EXPECT_EQ(line.segments[19]->startDistance, 1900.0);
     EXPECT_EQ(line.segments[19]->endX, 2000.0);
+}
+
+TEST(Track, AppendsToAClosedLoopAreIgnored) {
+    // A segment of length 0 ends where it starts, so the second one closes the loop exactly.
+    TrackSegmentType point = segmentType(TrackSegmentKind::Straight, 0.0, 0.0);
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    Track loop;
+    loop.appendSegment(&point);
+    EXPECT_FALSE(loop.closed); // the first segment is not tested
+    loop.appendSegment(&point);
+    EXPECT_TRUE(loop.closed);
+    loop.appendSegment(&straight);
+    EXPECT_EQ(loop.segmentCount, 2);
+    EXPECT_EQ(loop.totalLength, 0.0);
+    EXPECT_EQ(loop.segments[2], nullptr);
+
+    // Back at the start point but turned: not closed, and appending goes on.
+    TrackSegmentType pointTurn = segmentType(TrackSegmentKind::RightTurn, 0.0, 0.0);
+    Track turned;
+    turned.appendSegment(&point);
+    turned.appendSegment(&pointTurn);
+    EXPECT_EQ(turned.segments[1]->endX, 0.0);
+    EXPECT_EQ(turned.segments[1]->endZ, 0.0);
+    EXPECT_EQ(turned.segments[1]->endHeading, -trackHalfPi);
+    EXPECT_FALSE(turned.closed);
+    turned.appendSegment(&straight);
+    ASSERT_EQ(turned.segmentCount, 3);
+    EXPECT_EQ(turned.totalLength, 100.0);
+    EXPECT_EQ(turned.segments[2]->startDistance, 0.0);
+    EXPECT_EQ(turned.segments[2]->heading, -trackHalfPi);
+    // Out and back again along the same line closes it too.
+    TrackSegmentType back = segmentType(TrackSegmentKind::Straight, -100.0, 0.0);
+    Track line;
+    line.appendSegment(&straight);
+    line.appendSegment(&back);
+    EXPECT_TRUE(line.closed);
+    line.appendSegment(&straight);
+    EXPECT_EQ(line.segmentCount, 2);
 }
 
 TEST(Track, TurnsEndWherePointAtPutsTheirLastPoint) {

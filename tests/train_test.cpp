@@ -143,12 +143,54 @@ TEST_F(SceneTrain, CarsFollowEachOtherAtTheirCouplingLengths) {
     }
 }
 
+TEST_F(SceneTrain, CouplingGapsTakeEachCarsOwnSetback) {
+    // Pairs lying wholly on the straights 4 and 5: goods-goods, goods-tank, tank-tank,
+    // tank-goods. Along the track the gap is the leading car's spacing plus the leading
+    // car's setback behind it and the following car's setback ahead of it.
+    struct Pair {
+        double distance;
+        int car;
+        double gap;
+    };
+    const Pair pairs[] = {
+        {29000.0, 0, 1280.0 + 321.0 + 321.0}, {29000.0, 1, 1922.0},
+        {29000.0, 2, 1280.0 + 321.0 + 257.0}, {29000.0, 3, 1024.0 + 257.0 + 257.0},
+        {34000.0, 6, 1024.0 + 257.0 + 321.0}, {38000.0, 8, 1858.0}};
+    buildConsist();
+    for (const Pair& pair : pairs) {
+        train.place(pair.distance, false);
+        const Car& front = *train.cars[pair.car];
+        const Car& rear = *train.cars[pair.car + 1];
+        EXPECT_EQ(distanceOf(front.trackPosition) - distanceOf(rear.trackPosition), pair.gap)
+            << pair.car;
+        // The leading car stands on the straight, its rear bogie one spacing behind.
+        EXPECT_EQ(distanceOf(front.trackPosition) - distanceOf(front.rearBogie->trackPosition),
+                  front.carType->bogieSpacing)
+            << pair.car;
+        EXPECT_GE(distanceOf(rear.trackPosition), 21059.9638671875) << pair.car;
+    }
+}
+
 TEST_F(SceneTrain, SpeedMovesTowardsTheTargetAtOneHundredPerSecond) {
+    const double halfSecond = 500 * 0.0010000000474974513;
     runFreight(500.0, trainStartSpeed, trainStartTargetSpeed);
     train.updateAt(500);
-    EXPECT_NEAR(train.position, 500.0 + 355.5555725097656, 1e-4);
-    EXPECT_NEAR(train.speed, 761.1111450195312, 1e-5);
+    // The step uses the speed from before the change.
+    EXPECT_EQ(train.position, 500.0 + halfSecond * trainStartSpeed);
+    EXPECT_EQ(train.speed, trainStartSpeed + 100.0 * halfSecond);
     EXPECT_EQ(train.clock, timerSeconds(500));
+
+    // Braking takes off the same rate, down to the target and no further.
+    runFreight(500.0, 2000.0, 1000.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 2000.0 - 100.0 * halfSecond);
+    EXPECT_EQ(train.position, 500.0 + halfSecond * 2000.0);
+    runFreight(500.0, 1000.0, 980.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 980.0);
+    runFreight(500.0, 1000.0, 1030.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 1030.0);
 
     // Two steps in the same millisecond change nothing.
     double position = train.position;
@@ -160,7 +202,12 @@ TEST_F(SceneTrain, SpeedMovesTowardsTheTargetAtOneHundredPerSecond) {
     runFreight(500.0, 50.0, 0.0);
     train.updateAt(1000);
     EXPECT_EQ(train.speed, 0.0);
-    EXPECT_NEAR(train.position, 550.0, 1e-4);
+    EXPECT_EQ(train.position, 500.0 + timerSeconds(1000) * 50.0);
+
+    // A target below 0 still stops at 0.
+    runFreight(500.0, 50.0, -100.0);
+    train.updateAt(1000);
+    EXPECT_EQ(train.speed, 0.0);
 
     runFreight(500.0, 3500.0, trainMaximumSpeed);
     train.updateAt(1000);
@@ -190,7 +237,8 @@ TEST_F(SceneTrain, PositionWrapsAtTheEndOfTheLoop) {
 
     runFreight(start - 0.001, speed, speed);
     train.updateAt(1000);
-    EXPECT_NEAR(train.position, track.totalLength - 0.001, 1e-6);
+    EXPECT_EQ(train.position, (start - 0.001) + dt * speed);
+    EXPECT_LT(train.position, track.totalLength);
 }
 
 TEST_F(SceneTrain, TimerWrapAndLongPausesKeepTheTrainOnTheLoop) {
