@@ -42,6 +42,7 @@ STEP = re.compile(r"\+\+|--")
 BOOLS = {"true": "false", "false": "true", "TRUE": "FALSE", "FALSE": "TRUE"}
 BOOL = re.compile(r"\b(true|false|TRUE|FALSE)\b")
 DECLARATION = re.compile(r"^(const |static |constexpr )*[\w:<>]+[\s*&]+\w+\s*[=;({\[]")
+ASSIGNMENT = re.compile(r"^\s*([\w.\[\]>-]+) = ([^;()]*);$")
 KEYWORDS = ("return", "delete", "case", "default", "using", "typedef", "static_assert", "goto",
             "enum", "struct", "class", "friend", "extern", "namespace", "template")
 # The first line of a function definition or declaration: its parameters are no arguments.
@@ -94,6 +95,14 @@ def is_statement(code, previous, inside=True):
 
 def indent(code):
     return len(code) - len(code.lstrip())
+
+
+def independent(first, second):
+    """Two assignments without calls, neither reading what the other writes: their order
+    cannot matter."""
+    a, b = (ASSIGNMENT.match(re.sub(r"sizeof\s*\(\w*\)", "", masked(s))) for s in (first, second))
+    return bool(a and b) and a.group(1) != b.group(1) and a.group(1) not in b.group(2) \
+        and b.group(1) not in a.group(2)
 
 
 def numeric_change(text, suffix):
@@ -154,7 +163,8 @@ def line_mutants(code, previous, following, inside):
     if is_statement(code, previous, inside):
         out.append(("", "remove statement"))
         if following is not None and is_statement(following, code) and \
-                following.strip() != code.strip() and indent(following) == indent(code):
+                following.strip() != code.strip() and indent(following) == indent(code) and \
+                not independent(code, following):
             out.append((None, "swap with next statement"))
     return out
 
@@ -300,8 +310,9 @@ def main():
     mutants = [m for m in mutants if not equivalent_reason(m, equivalents)]
     if args.sample and args.sample < len(mutants):
         mutants = random.Random(args.seed).sample(mutants, args.sample)
-        order = {m["id"]: n for n, m in enumerate(mutants)}
-        mutants.sort(key=lambda m: (m["file"], m["line"], order[m["id"]]))
+    # Headers last: a changed header rebuilds every file that includes it.
+    order = {m["id"]: n for n, m in enumerate(mutants)}
+    mutants.sort(key=lambda m: (m["file"].endswith(".h"), m["file"], m["line"], order[m["id"]]))
     if args.list:
         for m in mutants:
             print(f"{m['id']}  {m['description']}  [{m['text']}]")
