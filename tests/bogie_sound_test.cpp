@@ -137,9 +137,12 @@ TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
     EXPECT_FLOAT_EQ(factor, 0.0f);
     WAVEFORMATEX output{};
     appState.primaryBuffer->GetFormat(&output, sizeof output, nullptr);
+    EXPECT_EQ(output.wFormatTag, WAVE_FORMAT_PCM);
     EXPECT_EQ(output.nSamplesPerSec, 22050u);
     EXPECT_EQ(output.nChannels, 2);
     EXPECT_EQ(output.wBitsPerSample, 16);
+    EXPECT_EQ(output.nBlockAlign, 4);
+    EXPECT_EQ(output.nAvgBytesPerSec, 88200u);
     // The masters are 3-D buffers at full volume that never play themselves.
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;

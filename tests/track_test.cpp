@@ -122,6 +122,11 @@ TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     EXPECT_EQ(straight.segmentIndex, 1);
     EXPECT_EQ(straight.offset, 1720.0);
 
+    // A walk that ends exactly at the segment's start stays on the segment.
+    TrackPosition toStart = track.chordBack({1, 1280.0}, 1280.0);
+    EXPECT_EQ(toStart.segmentIndex, 1);
+    EXPECT_EQ(toStart.offset, 0.0);
+
     // Across a boundary between two straights the walk is still exactly the chord.
     TrackPosition across = track.chordBack({1, 100.0}, 1280.0);
     EXPECT_EQ(across.segmentIndex, 0);

@@ -44,6 +44,14 @@ TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
                                 &goodsCarType, &tankCarType};
     ASSERT_EQ(train.carCount, 10);
     for (int k = 0; k < 10; ++k) {
+        // A new car and its bogies stand at the origin until the train is placed.
+        const PlacedObject* objects[] = {train.cars[k], train.cars[k]->frontBogie,
+                                         train.cars[k]->rearBogie};
+        for (const PlacedObject* object : objects) {
+            EXPECT_EQ(object->x, 0.0) << k;
+            EXPECT_EQ(object->z, 0.0) << k;
+            EXPECT_EQ(object->heading, 0.0) << k;
+        }
         EXPECT_EQ(train.cars[k]->carType, freight[k]) << k;
         EXPECT_EQ(train.cars[k]->frontBogie->bogieType, &truckType) << k;
         EXPECT_EQ(train.cars[k]->rearBogie->model, &truckType) << k;
@@ -53,6 +61,8 @@ TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
 
     train.clear();
     EXPECT_EQ(train.carCount, 0);
+    for (Car* car : train.cars)
+        EXPECT_EQ(car, nullptr);
     train.clear();
     EXPECT_EQ(train.carCount, 0);
 

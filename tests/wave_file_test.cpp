@@ -136,6 +136,10 @@ TEST(WaveFile, FilesWithoutUsableDataAreRefusedAndLeftOpenUntilClosed) {
     const std::string refused[] = {
         riff::riff("WAVE", fmt),                                            // no data
         riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 64, "abcd")), // data cut short
+        // Data that runs past the RIFF chunk into bytes after it.
+        riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 8, "abcd")) + "efgh",
+        // A RIFF chunk and data that declare more than the file holds.
+        "RIFF" + riff::le32(1000) + "WAVE" + fmt + riff::chunkDeclaring("data", 64, "abcd"),
     };
     int before = openFiles();
     for (const std::string& bytes : refused) {
