@@ -287,8 +287,8 @@ TEST_F(InputTest, UnboundKeysAndKeypadKeysDoNothing) {
 TEST_F(InputTest, MouseTurnsTiltsAndZoomsTheCamera) {
     pushMouse(100, 50, 1);
     EXPECT_TRUE(processInput());
-    EXPECT_NEAR(camera.yaw, 0.7853981852531433 + 100 * 0.0031415927223861217, 1e-12);
-    EXPECT_NEAR(camera.pitch, 0.39269909262657166 + 50 * 0.0031415927223861217, 1e-12);
+    EXPECT_EQ(camera.yaw, 0.7853981852531433 + 100 * 0.0031415927223861217);
+    EXPECT_EQ(camera.pitch, 0.39269909262657166 + 50 * 0.0031415927223861217);
     EXPECT_EQ(camera.distance, 3000.0 - 240.0);
 
     // No movement since the last read leaves the camera where it is.

@@ -136,7 +136,7 @@ TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     EXPECT_NEAR(arc, 2469.22, 0.01);
     TrackPosition turn = track.chordBack({2, 3000.0}, 2432.0);
     EXPECT_EQ(turn.segmentIndex, 2);
-    EXPECT_NEAR(turn.offset, 3000.0 - arc, 1e-9);
+    EXPECT_EQ(turn.offset, 3000.0 - arc);
     // The two points on the turn really are the chord apart.
     TrackPoint front = track.segments[2]->pointAt(3000.0);
     TrackPoint rear = track.segments[2]->pointAt(turn.offset);
@@ -146,7 +146,7 @@ TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     TrackPosition wrapped = track.chordBack({0, 500.0}, 1280.0);
     EXPECT_EQ(wrapped.segmentIndex, 7);
     double turnArc = 2.0 * 4096.0 * std::asin(1280.0 / 8192.0);
-    EXPECT_NEAR(wrapped.offset, 6433.98193359375 - turnArc * (1.0 - 500.0 / 1280.0), 1e-9);
+    EXPECT_EQ(wrapped.offset, 6433.98193359375 - turnArc * (1.0 - 500.0 / 1280.0));
     EXPECT_NEAR(wrapped.offset, 5650.77, 0.01);
 }
 
@@ -264,6 +264,6 @@ TEST(WrapAngle, ReducesOnlyOutsideTheHalfOpenRange) {
     for (const Case& c : cases) {
         double angle = c.angle;
         wrapAngle(angle);
-        EXPECT_NEAR(angle, c.expected, 1e-12) << c.angle;
+        EXPECT_EQ(angle, c.expected) << c.angle;
     }
 }

@@ -82,12 +82,12 @@ TEST_F(SceneTrain, PassengerTrainAtEightThousandSpansTheLoopStart) {
     const double frontX[] = {8000.0, 4800.0, 1600.0};
     for (int k = 0; k < 3; ++k) {
         const Bogie& front = *train.cars[k]->frontBogie;
-        EXPECT_NEAR(front.x, frontX[k], 1e-9) << k;
-        EXPECT_NEAR(front.z, 0.0, 1e-9) << k;
+        EXPECT_EQ(front.x, frontX[k]) << k;
+        EXPECT_EQ(front.z, 0.0) << k;
     }
     for (int k = 0; k < 2; ++k) {
         const Car& car = *train.cars[k];
-        EXPECT_NEAR(car.x - car.rearBogie->x, 2432.0, 1e-9) << k;
+        EXPECT_EQ(car.x - car.rearBogie->x, 2432.0) << k;
         EXPECT_EQ(car.heading, 0.0) << k;
     }
     TrackPosition rear = train.cars[2]->rearBogie->trackPosition;
@@ -95,7 +95,7 @@ TEST_F(SceneTrain, PassengerTrainAtEightThousandSpansTheLoopStart) {
     EXPECT_NEAR(rear.offset, 5589.25, 0.01);
     TrackPosition nextFront = train.cars[3]->frontBogie->trackPosition;
     EXPECT_EQ(nextFront.segmentIndex, 7);
-    EXPECT_NEAR(nextFront.offset, rear.offset - 768.0, 1e-9);
+    EXPECT_EQ(nextFront.offset, rear.offset - 768.0);
 }
 
 TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
@@ -111,6 +111,9 @@ TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
     const Bogie& rear = *car.rearBogie;
     EXPECT_EQ(rear.trackPosition.segmentIndex, 7);
     EXPECT_NEAR(rear.trackPosition.offset, 5650.77, 0.01);
+    EXPECT_EQ(rear.trackPosition.offset, 6433.98193359375 - 2.0 * 4096.0 *
+                                                                std::asin(1280.0 / 8192.0) *
+                                                                (1.0 - 500.0 / 1280.0));
     EXPECT_NEAR(rear.x, -778.44, 0.01);
     EXPECT_NEAR(rear.z, 74.65, 0.01);
     EXPECT_NEAR(rear.heading, 6.092, 0.001);
@@ -119,7 +122,7 @@ TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
 
     TrackPosition nextFront = train.cars[1]->frontBogie->trackPosition;
     EXPECT_EQ(nextFront.segmentIndex, 7);
-    EXPECT_NEAR(nextFront.offset, 5008.77, 0.01);
+    EXPECT_EQ(nextFront.offset, rear.trackPosition.offset - 321.0 - 321.0);
 }
 
 TEST_F(SceneTrain, PlaceKeepsTheGivenDistanceExactly) {
@@ -143,7 +146,7 @@ TEST_F(SceneTrain, CarsFollowEachOtherAtTheirCouplingLengths) {
     // Goods to goods on a straight: spacing plus two setbacks along the track.
     double gap =
         distanceOf(train.cars[0]->trackPosition) - distanceOf(train.cars[1]->trackPosition);
-    EXPECT_NEAR(gap, 1922.0, 1e-9);
+    EXPECT_EQ(gap, 1922.0);
     for (int k = 0; k < train.carCount; ++k) {
         const Car& car = *train.cars[k];
         double spacing = car.carType->bogieSpacing;
