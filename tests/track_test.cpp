@@ -247,6 +247,17 @@ TEST(Track, TurnsEndWherePointAtPutsTheirLastPoint) {
     }
 }
 
+TEST(Track, TurnEndHeadingsAreReduced) {
+    TrackSegmentType left = segmentType(TrackSegmentKind::LeftTurn, 1000.0 * trackHalfPi, 1000.0);
+    TrackSegmentType right = segmentType(TrackSegmentKind::RightTurn, 1000.0 * trackHalfPi, 1000.0);
+    TrackSegment leftFromSix(&left, 0.0, 0.0, 6.0, 0.0);
+    EXPECT_EQ(leftFromSix.endHeading, (6.0 + trackHalfPi) - 6.2831854820251465);
+    TrackSegment rightFromMinusTwo(&right, 0.0, 0.0, -2.0, 0.0);
+    EXPECT_EQ(rightFromMinusTwo.endHeading, (-2.0 - trackHalfPi) + 6.2831854820251465);
+    // The heading within the segment is not reduced.
+    EXPECT_EQ(rightFromMinusTwo.headingAt(right.length), -2.0 - right.length / 1000.0);
+}
+
 TEST(WrapAngle, ReducesOnlyOutsideTheHalfOpenRange) {
     struct Case {
         double angle;
