@@ -112,6 +112,13 @@ TEST_F(SceneTrack, AdvanceCrossesInteriorBoundariesByTheLeftSegmentsLength) {
     TrackPosition backToTurn = track.advance({4, 10.0}, -20.0);
     EXPECT_EQ(backToTurn.segmentIndex, 3);
     EXPECT_EQ(backToTurn.offset, 6423.98193359375);
+    // Next to the ends of the loop, the neighbours are still the inner ones.
+    TrackPosition intoLast = track.advance({6, 6400.0}, 100.0);
+    EXPECT_EQ(intoLast.segmentIndex, 7);
+    EXPECT_EQ(intoLast.offset, 66.01806640625);
+    TrackPosition backToFirst = track.advance({1, 50.0}, -100.0);
+    EXPECT_EQ(backToFirst.segmentIndex, 0);
+    EXPECT_EQ(backToFirst.offset, 4046.0);
     TrackPosition exactStart = track.advance({5, 20.0}, -20.0);
     EXPECT_EQ(exactStart.segmentIndex, 5);
     EXPECT_EQ(exactStart.offset, 0.0);
