@@ -129,6 +129,23 @@ protected:
     }
 };
 
+TEST(SoundDeviceSetUp, WithoutAWindowReportsTheCooperativeLevel) {
+    ApplicationState saved = appState;
+    appState.mainWindow = nullptr;
+    appState.soundDevice = nullptr;
+    appState.primaryBuffer = nullptr;
+    appState.listener = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(createSoundDevice(), E_FAIL);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Ошибка DirectSound (SetCooperativeLevel)\n");
+    // What was made before the failing step is left for the shell to release.
+    EXPECT_NE(appState.soundDevice, nullptr);
+    EXPECT_EQ(appState.primaryBuffer, nullptr);
+    release(appState.soundDevice);
+    appState = saved;
+}
+
 TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
     D3DVALUE factor = -1.0f;
     appState.listener->GetRolloffFactor(&factor);
