@@ -355,6 +355,8 @@ protected:
     std::vector<IDirectInputDevice8A*> occupied;
 };
 
+// The buffer size is refused only by an acquired keyboard, which set-up never has: its
+// message cannot be brought about here.
 TEST_F(InputSetUpFailure, EachReportedStepHasItsMessage) {
     HRESULT result = S_OK;
     EXPECT_EQ(messageOf(nullptr, result), "Ошибка DirectInput8Create\n");
