@@ -175,7 +175,15 @@ TEST_F(TrainSound, MissingOrOverlongSoundNamesLeaveTheSlotEmpty) {
     EXPECT_EQ(loadSound("NoSuchSound.wav", &slot), E_FAIL);
     EXPECT_EQ(slot, nullptr);
     EXPECT_EQ(loadSound((std::string(400, 'b') + ".wav").c_str(), &slot), E_FAIL);
+    EXPECT_EQ(loadSound(nullptr, &slot), E_FAIL);
     EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(loadSound("Stuk.wav", nullptr), E_FAIL);
+    // Without a device there is nothing to load into.
+    IDirectSound8* device = appState.soundDevice;
+    appState.soundDevice = nullptr;
+    EXPECT_EQ(loadSound("Stuk.wav", &slot), E_FAIL);
+    EXPECT_EQ(slot, nullptr);
+    appState.soundDevice = device;
 }
 
 TEST_F(TrainSound, NamesOfUpToNinetyTwoCharactersLoad) {

@@ -106,6 +106,15 @@ int openFiles() {
     return count;
 }
 
+TEST(WaveFile, LongExtraFormatBytesAreKeptWhole) {
+    std::string extra = riff::samples(1000);
+    std::string format = riff::formatFields(0x55, 2, 44100, 16) + riff::le16(1000) + extra;
+    OpenedWave file(riff::wave(riff::samples(8), format));
+    ASSERT_EQ(file.result, S_OK);
+    ASSERT_EQ(file.wave.format->cbSize, 1000);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.wave.format + 1), 1000), extra);
+}
+
 TEST(WaveFile, MalformedHeadersAreRefusedAndTheFileClosedAgain) {
     std::string pcm = riff::pcmFormat();
     std::string data = riff::chunk("data", riff::samples(4));
@@ -120,6 +129,9 @@ TEST(WaveFile, MalformedHeadersAreRefusedAndTheFileClosedAgain) {
                                data),
         "RIFF",
         "",
+        // The file ends within the extra bytes that the format chunk declares.
+        "RIFF" + riff::le32(30) + "WAVE" + "fmt " + riff::le32(22) +
+            riff::formatFields(2, 1, 22050, 4) + riff::le16(4) + "ab",
     };
     int before = openFiles();
     for (const std::string& bytes : refused) {
