@@ -254,6 +254,18 @@ TEST(Track, TurnsEndWherePointAtPutsTheirLastPoint) {
     }
 }
 
+TEST(Track, StraightsRunAlongTheirHeading) {
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    TrackSegment segment(&straight, 10.0, 20.0, 0.5, 0.0);
+    EXPECT_EQ(segment.endX, 10.0 + std::cos(0.5) * 100.0);
+    EXPECT_EQ(segment.endZ, 20.0 + std::sin(0.5) * 100.0);
+    EXPECT_EQ(segment.endHeading, 0.5);
+    TrackPoint middle = segment.pointAt(40.0);
+    EXPECT_EQ(middle.x, 10.0 + 40.0 * std::cos(0.5));
+    EXPECT_EQ(middle.z, 20.0 + 40.0 * std::sin(0.5));
+    EXPECT_EQ(segment.headingAt(40.0), 0.5);
+}
+
 TEST(Track, TurnEndHeadingsAreReduced) {
     TrackSegmentType left = segmentType(TrackSegmentKind::LeftTurn, 1000.0 * trackHalfPi, 1000.0);
     TrackSegmentType right = segmentType(TrackSegmentKind::RightTurn, 1000.0 * trackHalfPi, 1000.0);
