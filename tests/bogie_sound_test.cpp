@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "scene_setup.h"
 #include "sound_test_window.h"
 
@@ -189,7 +191,8 @@ TEST_F(TrainSound, MissingOrOverlongSoundNamesLeaveTheSlotEmpty) {
 TEST_F(TrainSound, NamesOfUpToNinetyTwoCharactersLoad) {
     namespace fs = std::filesystem;
     fs::path original = fs::current_path();
-    fs::path folder = fs::temp_directory_path() / "varnel_sound_names";
+    fs::path folder =
+        fs::temp_directory_path() / ("varnel_sound_names_" + std::to_string(getpid()));
     fs::create_directories(folder / "Meshes");
     std::string fits = std::string(88, 'a') + ".wav";
     std::string tooLong = std::string(89, 'a') + ".wav";
