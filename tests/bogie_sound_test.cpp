@@ -4,6 +4,7 @@
 #include "audio/bogie_sound.h"
 #include "audio/sound_device.h"
 #include "audio/sound_emitter.h"
+#include "audio/wave_file.h"
 
 #include "platform/linux/dsound_stats.h"
 
@@ -13,6 +14,7 @@
 #include <AL/alext.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -170,6 +172,26 @@ TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
               DWORD(DSBCAPS_CTRL3D | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS | DSBCAPS_LOCDEFER));
     EXPECT_EQ(volumeOf(appState.clackSound), 0);
     EXPECT_EQ(statusOf(appState.runningSound), 0u);
+}
+
+TEST_F(TrainSound, MastersHoldTheFilesSamples) {
+    const std::pair<IDirectSoundBuffer*, const char*> masters[] = {
+        {appState.clackSound, "Meshes\\Stuk.wav"},
+        {appState.runningSound, "Meshes\\TrainBackground.wav"}};
+    for (const auto& [master, path] : masters) {
+        WaveFile wave;
+        ASSERT_EQ(wave.open(path), S_OK);
+        std::vector<BYTE> samples(wave.getDataSize());
+        DWORD read = 0;
+        ASSERT_EQ(wave.read(samples.data(), DWORD(samples.size()), &read), S_OK);
+        LPVOID data = nullptr;
+        DWORD bytes = 0;
+        ASSERT_EQ(master->Lock(0, 0, &data, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
+        EXPECT_EQ(bytes, samples.size()) << path;
+        EXPECT_TRUE(bytes == samples.size() && std::memcmp(data, samples.data(), bytes) == 0)
+            << path;
+        master->Unlock(data, bytes, nullptr, 0);
+    }
 }
 
 TEST_F(TrainSound, MissingOrOverlongSoundNamesLeaveTheSlotEmpty) {
