@@ -150,8 +150,6 @@ TEST(WaveFile, FilesWithoutUsableDataAreRefusedAndLeftOpenUntilClosed) {
         riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 64, "abcd")), // data cut short
         // Data that runs past the RIFF chunk into bytes after it.
         riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 8, "abcd")) + "efgh",
-        // A RIFF chunk and data that declare more than the file holds.
-        "RIFF" + riff::le32(1000) + "WAVE" + fmt + riff::chunkDeclaring("data", 64, "abcd"),
     };
     int before = openFiles();
     for (const std::string& bytes : refused) {
@@ -167,6 +165,13 @@ TEST(WaveFile, FilesWithoutUsableDataAreRefusedAndLeftOpenUntilClosed) {
     {
         OpenedWave file(refused[0]);
         EXPECT_EQ(openFiles(), before + 1);
+    }
+    EXPECT_EQ(openFiles(), before);
+    // A RIFF chunk and data that declare more than the file holds.
+    {
+        OpenedWave file("RIFF" + riff::le32(1000) + "WAVE" + fmt +
+                        riff::chunkDeclaring("data", 64, "abcd"));
+        EXPECT_EQ(file.result, E_FAIL);
     }
     EXPECT_EQ(openFiles(), before);
 }
