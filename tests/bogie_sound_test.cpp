@@ -268,7 +268,7 @@ TEST_F(TrainSound, AClackStillSoundingStartsAgainFromItsBeginning) {
     EXPECT_EQ(playPosition(axle->buffer), 0u);
 }
 
-TEST_F(TrainSound, TrainBuiltAtRestIsSilentUntilItMoves) {
+TEST_F(TrainSound, RunningNoiseIsSilentAtRestAndFollowsTheSpeedFromTheBuildOn) {
     buildConsist();
     ASSERT_EQ(train.carCount, 10);
     for (Bogie* bogie : bogies()) {
@@ -280,6 +280,12 @@ TEST_F(TrainSound, TrainBuiltAtRestIsSilentUntilItMoves) {
     train.place(500.0, false);
     for (Bogie* bogie : bogies())
         EXPECT_EQ(volumeOf(bogie->runningBuffer), -2162);
+    // A train built while moving starts at the volume of its speed.
+    train.clear();
+    buildConsist();
+    for (Bogie* bogie : bogies())
+        EXPECT_EQ(volumeOf(bogie->runningBuffer), -2162);
+    train.place(500.0, false);
     // Slowing to rest keeps the last volume that was accepted.
     train.speed = 0.0;
     train.place(510.0, true);
