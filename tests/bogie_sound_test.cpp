@@ -32,6 +32,7 @@ double unitsPerSecond(double kilometresPerHour) {
 
 TEST(RunningNoise, VolumeFollowsTheSpeed) {
     EXPECT_EQ(runningVolume(0.0), -22104);
+    EXPECT_EQ(runningVolume(0.000001), -22104); // the floor, not the law's -22555
     EXPECT_EQ(runningVolume(35.5556), -5158);
     EXPECT_EQ(runningVolume(355.5556), -2856);
     EXPECT_EQ(runningVolume(711.1111), -2162);

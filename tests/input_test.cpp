@@ -183,6 +183,12 @@ TEST_F(InputTest, SpeedKeysInOneReadAreClampedOneAtATime) {
     EXPECT_TRUE(processInput());
     EXPECT_EQ(train.targetSpeed, highest - step - step);
     EXPECT_STREQ(targetSpeedItem->value, "80.0");
+    // Page Down changes the speed only.
+    pressKey(SDL_SCANCODE_PAGEDOWN);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, highest - step - step - step);
+    EXPECT_FALSE(appState.passengerTrain);
+    EXPECT_EQ(train.carCount, 10);
     // 10 km/h: down to 0, held there, then up once.
     train.targetSpeed = step;
     pressKey(SDL_SCANCODE_PAGEDOWN, 2);
@@ -232,6 +238,15 @@ TEST_F(InputTest, DevicesAreExclusiveAndOnlyInTheForeground) {
     EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
 }
 
+TEST_F(InputTest, AKeyActsWhenPressedNotWhenReleased) {
+    pushKey(SDL_SCANCODE_PAGEUP, true);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+    pushKey(SDL_SCANCODE_PAGEUP, false);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+}
+
 TEST_F(InputTest, EscapeEndsAfterTheKeysBeforeIt) {
     camera.selectedCar = 3;
     carNumberItem->setValue("x");
@@ -252,6 +267,9 @@ TEST_F(InputTest, ArrowsSelectTheCarWithoutWrapping) {
     EXPECT_TRUE(pressEach(SDL_SCANCODE_RIGHT, 2));
     EXPECT_EQ(camera.selectedCar, 2);
     EXPECT_STREQ(carNumberItem->value, "3");
+    EXPECT_TRUE(pressEach(SDL_SCANCODE_LEFT, 1));
+    EXPECT_EQ(camera.selectedCar, 1);
+    EXPECT_STREQ(carNumberItem->value, "2");
 
     camera.selectedCar = train.carCount - 1;
     EXPECT_TRUE(pressEach(SDL_SCANCODE_RIGHT, 1));

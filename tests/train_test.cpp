@@ -37,6 +37,20 @@ double distanceOf(TrackPosition position) {
 
 } // namespace
 
+TEST(Train, StartsEmptyAndAtRestWithItsClockAtNow) {
+    DWORD before = timeGetTime();
+    Train fresh;
+    DWORD after = timeGetTime();
+    EXPECT_EQ(fresh.carCount, 0);
+    for (Car* car : fresh.cars)
+        EXPECT_EQ(car, nullptr);
+    EXPECT_EQ(fresh.position, 0.0);
+    EXPECT_EQ(fresh.speed, 0.0);
+    EXPECT_EQ(fresh.targetSpeed, 0.0);
+    EXPECT_GE(fresh.clock, timerSeconds(before));
+    EXPECT_LE(fresh.clock, timerSeconds(after));
+}
+
 TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
     buildConsist();
     CarType* const freight[] = {&goodsCarType, &goodsCarType, &goodsCarType, &tankCarType,
