@@ -1,6 +1,6 @@
 # Varnel: the two set-up commands (`make run`, `make test`), the packages (`make dist`,
 # `make test-dist`) and the steps behind them.
-.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind clean
+.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind mutate clean
 
 # The four programs and their data, the targets that running and the packages need.
 PROGRAMS = varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default varnel-hwvp-immediate
@@ -60,6 +60,12 @@ dist: deps programs windows-programs
 # Installs the Debian package for the test and removes it again.
 test-dist: linux dist
 	tools/test-dist.sh build/dist build/linux
+
+# Mutation testing by hand, never in CI: make mutate [FILES="sim/track.cpp ..."] [SAMPLE=n]
+# [SEED=s] [MINUTES=m] [JOBS=j] [ONLY="id ..."]
+mutate: deps
+	tools/mutate.py --time-limit $(or $(MINUTES),60) --seed $(or $(SEED),1) --jobs $(or $(JOBS),1) \
+	    $(if $(FILES),--files $(FILES)) $(if $(SAMPLE),--sample $(SAMPLE)) $(if $(ONLY),--only $(ONLY))
 
 clean:
 	rm -rf build

@@ -4,14 +4,22 @@
 #include "audio/bogie_sound.h"
 #include "audio/sound_device.h"
 #include "audio/sound_emitter.h"
+#include "audio/wave_file.h"
 
 #include "platform/linux/dsound_stats.h"
 
 #include <gtest/gtest.h>
 
+#include <AL/alc.h>
+#include <AL/alext.h>
+
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "scene_setup.h"
 #include "sound_test_window.h"
@@ -24,6 +32,7 @@ double unitsPerSecond(double kilometresPerHour) {
 
 TEST(RunningNoise, VolumeFollowsTheSpeed) {
     EXPECT_EQ(runningVolume(0.0), -22104);
+    EXPECT_EQ(runningVolume(0.000001), -22104); // the floor, not the law's -22555
     EXPECT_EQ(runningVolume(35.5556), -5158);
     EXPECT_EQ(runningVolume(355.5556), -2856);
     EXPECT_EQ(runningVolume(711.1111), -2162);
@@ -75,6 +84,30 @@ void release(auto*& object) {
     object = nullptr;
 }
 
+DWORD playPosition(IDirectSoundBuffer* buffer) {
+    DWORD position = 0xFFFFFFFF;
+    EXPECT_EQ(buffer->GetCurrentPosition(&position, nullptr), DS_OK);
+    return position;
+}
+
+// Holds the sound service's mixer still, so that play positions stay where they were set.
+struct StillMixer {
+    ALCdevice* device = alcGetContextsDevice(alcGetCurrentContext());
+    StillMixer() {
+        auto pause =
+            reinterpret_cast<LPALCDEVICEPAUSESOFT>(alcGetProcAddress(device, "alcDevicePauseSOFT"));
+        EXPECT_NE(pause, nullptr);
+        if (pause)
+            pause(device);
+    }
+    ~StillMixer() {
+        auto resume = reinterpret_cast<LPALCDEVICERESUMESOFT>(
+            alcGetProcAddress(device, "alcDeviceResumeSOFT"));
+        if (resume)
+            resume(device);
+    }
+};
+
 class TrainSound : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ensureSceneTypes(); }
@@ -101,6 +134,23 @@ protected:
     }
 };
 
+TEST(SoundDeviceSetUp, WithoutAWindowReportsTheCooperativeLevel) {
+    ApplicationState saved = appState;
+    appState.mainWindow = nullptr;
+    appState.soundDevice = nullptr;
+    appState.primaryBuffer = nullptr;
+    appState.listener = nullptr;
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(createSoundDevice(), E_FAIL);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Ошибка DirectSound (SetCooperativeLevel)\n");
+    // What was made before the failing step is left for the shell to release.
+    EXPECT_NE(appState.soundDevice, nullptr);
+    EXPECT_EQ(appState.primaryBuffer, nullptr);
+    release(appState.soundDevice);
+    appState = saved;
+}
+
 TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
     D3DVALUE factor = -1.0f;
     appState.listener->GetRolloffFactor(&factor);
@@ -109,9 +159,12 @@ TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
     EXPECT_FLOAT_EQ(factor, 0.0f);
     WAVEFORMATEX output{};
     appState.primaryBuffer->GetFormat(&output, sizeof output, nullptr);
+    EXPECT_EQ(output.wFormatTag, WAVE_FORMAT_PCM);
     EXPECT_EQ(output.nSamplesPerSec, 22050u);
     EXPECT_EQ(output.nChannels, 2);
     EXPECT_EQ(output.wBitsPerSample, 16);
+    EXPECT_EQ(output.nBlockAlign, 4);
+    EXPECT_EQ(output.nAvgBytesPerSec, 88200u);
     // The masters are 3-D buffers at full volume that never play themselves.
     DSBCAPS caps{};
     caps.dwSize = sizeof caps;
@@ -122,19 +175,101 @@ TEST_F(TrainSound, DeviceIsSetUpForTheScene) {
     EXPECT_EQ(statusOf(appState.runningSound), 0u);
 }
 
+TEST_F(TrainSound, MastersHoldTheFilesSamples) {
+    const std::pair<IDirectSoundBuffer*, const char*> masters[] = {
+        {appState.clackSound, "Meshes\\Stuk.wav"},
+        {appState.runningSound, "Meshes\\TrainBackground.wav"}};
+    for (const auto& [master, path] : masters) {
+        WaveFile wave;
+        ASSERT_EQ(wave.open(path), S_OK);
+        std::vector<BYTE> samples(wave.getDataSize());
+        DWORD read = 0;
+        ASSERT_EQ(wave.read(samples.data(), DWORD(samples.size()), &read), S_OK);
+        LPVOID data = nullptr;
+        DWORD bytes = 0;
+        ASSERT_EQ(master->Lock(0, 0, &data, &bytes, nullptr, nullptr, DSBLOCK_ENTIREBUFFER), DS_OK);
+        EXPECT_EQ(bytes, samples.size()) << path;
+        EXPECT_TRUE(bytes == samples.size() && std::memcmp(data, samples.data(), bytes) == 0)
+            << path;
+        master->Unlock(data, bytes, nullptr, 0);
+    }
+}
+
 TEST_F(TrainSound, MissingOrOverlongSoundNamesLeaveTheSlotEmpty) {
     IDirectSoundBuffer* slot = nullptr;
     EXPECT_EQ(loadSound("NoSuchSound.wav", &slot), E_FAIL);
     EXPECT_EQ(slot, nullptr);
-    // 92 characters fit the path buffer; 93 would overflow it.
-    std::string name(88, 'a');
-    EXPECT_EQ(loadSound((name + ".wav").c_str(), &slot), E_FAIL);
-    EXPECT_EQ(loadSound((name + "a.wav").c_str(), &slot), E_FAIL);
     EXPECT_EQ(loadSound((std::string(400, 'b') + ".wav").c_str(), &slot), E_FAIL);
+    EXPECT_EQ(loadSound(nullptr, &slot), E_FAIL);
     EXPECT_EQ(slot, nullptr);
+    EXPECT_EQ(loadSound("Stuk.wav", nullptr), E_FAIL);
+    // Without a device there is nothing to load into.
+    IDirectSound8* device = appState.soundDevice;
+    appState.soundDevice = nullptr;
+    EXPECT_EQ(loadSound("Stuk.wav", &slot), E_FAIL);
+    EXPECT_EQ(slot, nullptr);
+    appState.soundDevice = device;
 }
 
-TEST_F(TrainSound, TrainBuiltAtRestIsSilentUntilItMoves) {
+TEST_F(TrainSound, NamesOfUpToNinetyTwoCharactersLoad) {
+    namespace fs = std::filesystem;
+    fs::path original = fs::current_path();
+    fs::path folder =
+        fs::temp_directory_path() / ("varnel_sound_names_" + std::to_string(getpid()));
+    fs::create_directories(folder / "Meshes");
+    std::string fits = std::string(88, 'a') + ".wav";
+    std::string tooLong = std::string(89, 'a') + ".wav";
+    for (const std::string& name : {fits, tooLong})
+        fs::copy_file(original / "meshes" / "Stuk.wav", folder / "Meshes" / name,
+                      fs::copy_options::overwrite_existing);
+    fs::current_path(folder);
+    IDirectSoundBuffer* slot = nullptr;
+    EXPECT_EQ(loadSound(fits.c_str(), &slot), S_OK);
+    EXPECT_NE(slot, nullptr);
+    release(slot);
+    // The folder prefix of 7 characters and 93 more leave no room for the terminator.
+    EXPECT_EQ(loadSound(tooLong.c_str(), &slot), E_FAIL);
+    EXPECT_EQ(slot, nullptr);
+    fs::current_path(original);
+    fs::remove_all(folder);
+}
+
+TEST_F(TrainSound, EveryBogiesLoopStartsWhereItsDrawSays) {
+    StillMixer still;
+    std::srand(1);
+    std::vector<int> draws;
+    for (int k = 0; k < 20; ++k)
+        draws.push_back(int(unsigned(std::rand()) / ((unsigned(RAND_MAX) + 1u) / 32768u)));
+    std::srand(1);
+    buildConsist();
+    std::vector<Bogie*> all = bogies();
+    ASSERT_EQ(all.size(), 20u);
+    DSBCAPS caps{};
+    caps.dwSize = sizeof caps;
+    ASSERT_EQ(all[0]->runningBuffer->GetCaps(&caps), DS_OK);
+    ASSERT_EQ(caps.dwBufferBytes, 176400u);
+    // One draw per bogie, front then rear, car after car.
+    for (size_t k = 0; k < all.size(); ++k)
+        EXPECT_EQ(playPosition(all[k]->runningBuffer), runningStartOffset(draws[k], 176400)) << k;
+    EXPECT_NE(draws[0], draws[1]);
+}
+
+TEST_F(TrainSound, AClackStillSoundingStartsAgainFromItsBeginning) {
+    buildConsist();
+    train.place(500.0, false);
+    SoundEmitter* axle = train.cars[0]->frontBogie->leadingAxle;
+    StillMixer still;
+    axle->play();
+    EXPECT_EQ(statusOf(axle->buffer), DWORD(DSBSTATUS_PLAYING));
+    // As if it had sounded for a while.
+    ASSERT_EQ(axle->buffer->SetCurrentPosition(4000), DS_OK);
+    ASSERT_EQ(playPosition(axle->buffer), 4000u);
+    axle->play();
+    EXPECT_EQ(statusOf(axle->buffer), DWORD(DSBSTATUS_PLAYING));
+    EXPECT_EQ(playPosition(axle->buffer), 0u);
+}
+
+TEST_F(TrainSound, RunningNoiseIsSilentAtRestAndFollowsTheSpeedFromTheBuildOn) {
     buildConsist();
     ASSERT_EQ(train.carCount, 10);
     for (Bogie* bogie : bogies()) {
@@ -146,6 +281,12 @@ TEST_F(TrainSound, TrainBuiltAtRestIsSilentUntilItMoves) {
     train.place(500.0, false);
     for (Bogie* bogie : bogies())
         EXPECT_EQ(volumeOf(bogie->runningBuffer), -2162);
+    // A train built while moving starts at the volume of its speed.
+    train.clear();
+    buildConsist();
+    for (Bogie* bogie : bogies())
+        EXPECT_EQ(volumeOf(bogie->runningBuffer), -2162);
+    train.place(500.0, false);
     // Slowing to rest keeps the last volume that was accepted.
     train.speed = 0.0;
     train.place(510.0, true);
@@ -218,6 +359,32 @@ TEST_F(TrainSound, AxlesClackAtRailJointsOnlyWhenClacksAreOn) {
     EXPECT_FLOAT_EQ(position.x, float(point.x * 0.00048828125));
     EXPECT_FLOAT_EQ(position.y, 0.0f);
     EXPECT_FLOAT_EQ(position.z, float(point.z * 0.00048828125));
+}
+
+TEST_F(TrainSound, MotionStepsClackAtJointsButTheSwitchDoesNot) {
+    auto playing = [] {
+        std::vector<SoundEmitter*> sounding;
+        for (Bogie* b : bogies())
+            for (SoundEmitter* axle : {b->leadingAxle, b->trailingAxle})
+                if (statusOf(axle->buffer) != 0)
+                    sounding.push_back(axle);
+        return sounding;
+    };
+    buildConsist();
+    // Car 0's leading axle 10 units before the rail joint at 3200, 20 units per step.
+    train.place(3200.0 - 120.0 - 10.0, false);
+    train.speed = 1000.0;
+    train.targetSpeed = 1000.0;
+    train.resetClockAt(0);
+    train.updateAt(20);
+    std::vector<SoundEmitter*> sounding = playing();
+    ASSERT_EQ(sounding.size(), 1u);
+    EXPECT_EQ(sounding[0], train.cars[0]->frontBogie->leadingAxle);
+
+    // The new train's axles come from the loop's start to beyond that joint, silently.
+    toggleTrainType();
+    EXPECT_TRUE(playing().empty());
+    EXPECT_GT(train.cars[0]->frontBogie->leadingAxle->trackPosition.offset, 3200.0);
 }
 
 TEST_F(TrainSound, RunningNoiseFollowsTheBogieAtTheCommit) {

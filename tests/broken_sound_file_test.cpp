@@ -19,6 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Files this process holds open.
+int countOpenFiles() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
 void release(auto*& object) {
     if (object)
         object->Release();
@@ -73,8 +81,11 @@ TEST_F(BrokenSoundFile, CutShortOrHeaderOnlyGivesNoMaster) {
     fs::current_path(folder);
     appState.clackSound = nullptr;
     appState.runningSound = nullptr;
+    int openFiles = countOpenFiles();
     EXPECT_EQ(loadSound("Stuk.wav", &appState.clackSound), E_FAIL);
     EXPECT_EQ(loadSound("TrainBackground.wav", &appState.runningSound), E_FAIL);
+    // Neither file is left open.
+    EXPECT_EQ(countOpenFiles(), openFiles);
     EXPECT_EQ(appState.clackSound, nullptr);
     EXPECT_EQ(appState.runningSound, nullptr);
     EXPECT_EQ(liveSoundSources(), 0);

@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "scene_setup.h"
+#include "sound_test_window.h"
 
 namespace {
 
@@ -169,6 +173,80 @@ TEST_F(InputTest, PressesBetweenFramesAreHandledInOrderUpToTheBuffer) {
     EXPECT_STREQ(targetSpeedItem->value, "80.0");
 }
 
+TEST_F(InputTest, SpeedKeysInOneReadAreClampedOneAtATime) {
+    constexpr double step = 355.5555725097656;
+    constexpr double highest = 3555.5557250976562;
+    // 90 km/h: up to 100, held there, then down twice.
+    train.targetSpeed = highest - step;
+    pressKey(SDL_SCANCODE_PAGEUP, 2);
+    pressKey(SDL_SCANCODE_PAGEDOWN, 2);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, highest - step - step);
+    EXPECT_STREQ(targetSpeedItem->value, "80.0");
+    // Page Down changes the speed only.
+    pressKey(SDL_SCANCODE_PAGEDOWN);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, highest - step - step - step);
+    EXPECT_FALSE(appState.passengerTrain);
+    EXPECT_EQ(train.carCount, 10);
+    // 10 km/h: down to 0, held there, then up once.
+    train.targetSpeed = step;
+    pressKey(SDL_SCANCODE_PAGEDOWN, 2);
+    pressKey(SDL_SCANCODE_PAGEUP);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, step);
+    EXPECT_STREQ(targetSpeedItem->value, "10.0");
+}
+
+TEST_F(InputTest, SelectionAndSwitchInOneReadActInTheirOrder) {
+    // Right, then Enter: the switch selects the front car of the passenger train.
+    pressKey(SDL_SCANCODE_RIGHT);
+    pressKey(SDL_SCANCODE_RETURN);
+    EXPECT_TRUE(processInput());
+    EXPECT_TRUE(appState.passengerTrain);
+    EXPECT_EQ(camera.selectedCar, 0);
+    EXPECT_STREQ(carNumberItem->value, "1");
+    // Enter, then Right: the freight train's second car.
+    pressKey(SDL_SCANCODE_RETURN);
+    pressKey(SDL_SCANCODE_RIGHT);
+    EXPECT_TRUE(processInput());
+    EXPECT_FALSE(appState.passengerTrain);
+    EXPECT_EQ(camera.selectedCar, 1);
+    EXPECT_STREQ(carNumberItem->value, "2");
+}
+
+TEST_F(InputTest, DevicesAreExclusiveAndOnlyInTheForeground) {
+    // The exclusive mouse holds the pointer and reports relative motion only.
+    EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_TRUE);
+
+    // Another window of the program takes the activation, and with it the devices.
+    HWND other = CreateWindowExA(0, "InputTest", "Other", WS_OVERLAPPEDWINDOW, 700, 50, 200, 200,
+                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    ShowWindow(other, SW_SHOW);
+    EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_FALSE);
+    DIMOUSESTATE2 mouse;
+    EXPECT_LT(appState.mouseDevice->GetDeviceState(sizeof mouse, &mouse), 0);
+    DIDEVICEOBJECTDATA records[8];
+    DWORD count = 8;
+    EXPECT_LT(appState.keyboardDevice->GetDeviceData(sizeof records[0], records, &count, 0), 0);
+    DestroyWindow(other);
+
+    ShowWindow(appState.mainWindow, SW_SHOW);
+    EXPECT_EQ(SDL_GetRelativeMouseMode(), SDL_TRUE);
+    EXPECT_TRUE(pressEach(SDL_SCANCODE_PAGEUP, 1));
+    EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+}
+
+TEST_F(InputTest, AKeyActsWhenPressedNotWhenReleased) {
+    pushKey(SDL_SCANCODE_PAGEUP, true);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+    pushKey(SDL_SCANCODE_PAGEUP, false);
+    EXPECT_TRUE(processInput());
+    EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+}
+
 TEST_F(InputTest, EscapeEndsAfterTheKeysBeforeIt) {
     camera.selectedCar = 3;
     carNumberItem->setValue("x");
@@ -189,6 +267,9 @@ TEST_F(InputTest, ArrowsSelectTheCarWithoutWrapping) {
     EXPECT_TRUE(pressEach(SDL_SCANCODE_RIGHT, 2));
     EXPECT_EQ(camera.selectedCar, 2);
     EXPECT_STREQ(carNumberItem->value, "3");
+    EXPECT_TRUE(pressEach(SDL_SCANCODE_LEFT, 1));
+    EXPECT_EQ(camera.selectedCar, 1);
+    EXPECT_STREQ(carNumberItem->value, "2");
 
     camera.selectedCar = train.carCount - 1;
     EXPECT_TRUE(pressEach(SDL_SCANCODE_RIGHT, 1));
@@ -224,8 +305,8 @@ TEST_F(InputTest, UnboundKeysAndKeypadKeysDoNothing) {
 TEST_F(InputTest, MouseTurnsTiltsAndZoomsTheCamera) {
     pushMouse(100, 50, 1);
     EXPECT_TRUE(processInput());
-    EXPECT_NEAR(camera.yaw, 0.7853981852531433 + 100 * 0.0031415927223861217, 1e-12);
-    EXPECT_NEAR(camera.pitch, 0.39269909262657166 + 50 * 0.0031415927223861217, 1e-12);
+    EXPECT_EQ(camera.yaw, 0.7853981852531433 + 100 * 0.0031415927223861217);
+    EXPECT_EQ(camera.pitch, 0.39269909262657166 + 50 * 0.0031415927223861217);
     EXPECT_EQ(camera.distance, 3000.0 - 240.0);
 
     // No movement since the last read leaves the camera where it is.
@@ -248,6 +329,78 @@ TEST_F(InputTest, UnacquiredDevicesHandleNoInputButFramesGoOn) {
     appState.mouseDevice->Acquire();
     EXPECT_TRUE(pressEach(SDL_SCANCODE_PAGEUP, 1));
     EXPECT_EQ(train.targetSpeed, startTargetSpeed + 355.5555725097656);
+}
+
+// Each reported set-up failure shows its own text and gives E_FAIL.
+class InputSetUpFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = appState;
+        appState.directInput = nullptr;
+        appState.mouseDevice = nullptr;
+        appState.keyboardDevice = nullptr;
+        appState.mainWindow = soundTestWindow();
+    }
+    void TearDown() override {
+        releaseInterface(appState.keyboardDevice);
+        releaseInterface(appState.mouseDevice);
+        releaseInterface(appState.directInput);
+        appState = saved;
+    }
+    // The message that initInput shows, as the layer writes it to standard error.
+    static std::string messageOf(HINSTANCE module, HRESULT& result) {
+        ::testing::internal::CaptureStderr();
+        result = initInput(module);
+        return ::testing::internal::GetCapturedStderr();
+    }
+    // Fills the layer's device slots, leaving free ones open.
+    void occupyDeviceSlots(IDirectInput8A* input, int free) {
+        IDirectInputDevice8A* device = nullptr;
+        while (input->CreateDevice(GUID_SysKeyboard, &device, nullptr) == DI_OK)
+            occupied.push_back(device);
+        for (int k = 0; k < free && !occupied.empty(); ++k) {
+            occupied.back()->Release();
+            occupied.pop_back();
+        }
+    }
+    void freeDeviceSlots() {
+        for (IDirectInputDevice8A* device : occupied)
+            device->Release();
+        occupied.clear();
+    }
+
+    ApplicationState saved;
+    std::vector<IDirectInputDevice8A*> occupied;
+};
+
+// The buffer size is refused only by an acquired keyboard, which set-up never has: its
+// message cannot be brought about here.
+TEST_F(InputSetUpFailure, EachReportedStepHasItsMessage) {
+    HRESULT result = S_OK;
+    EXPECT_EQ(messageOf(nullptr, result), "Ошибка DirectInput8Create\n");
+    EXPECT_EQ(result, E_FAIL);
+
+    IDirectInput8A* input = nullptr;
+    ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A,
+                                 reinterpret_cast<void**>(&input), nullptr),
+              DI_OK);
+    releaseInterface(appState.directInput);
+    occupyDeviceSlots(input, 0);
+    EXPECT_EQ(messageOf(GetModuleHandleA(nullptr), result),
+              "Ошибка CreateDevice (DirectInput Mouse)\n");
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_EQ(appState.mouseDevice, nullptr);
+    freeDeviceSlots();
+
+    releaseInterface(appState.directInput);
+    occupyDeviceSlots(input, 1);
+    EXPECT_EQ(messageOf(GetModuleHandleA(nullptr), result),
+              "Ошибка CreateDevice (DirectInput Keyboard)\n");
+    EXPECT_EQ(result, E_FAIL);
+    EXPECT_NE(appState.mouseDevice, nullptr);
+    EXPECT_EQ(appState.keyboardDevice, nullptr);
+    freeDeviceSlots();
+    input->Release();
 }
 
 // The cooperative level needs a window: that step fails silently, and what was already

@@ -4,8 +4,10 @@
 #include <cmath>
 
 #include "app/application_state.h"
+#include "audio/sound_device.h"
 #include "graphics_device_fixture.h"
 #include "scene_setup.h"
+#include "sound_test_window.h"
 
 namespace {
 
@@ -194,4 +196,92 @@ TEST_F(CameraWithDevice, ViewLooksFromTheEyeAtTheTargetThroughAFixedLens) {
     EXPECT_EQ(projection._34, 1.0f);
     EXPECT_NEAR(projection._33, 100000.0f / (100000.0f - 1.0f), 1e-6f);
     EXPECT_NEAR(projection._43, -100000.0f / (100000.0f - 1.0f), 1e-6f);
+}
+
+TEST_F(CameraWithDevice, TransformsAreTheLookAtAndPerspectiveOfTheCamera) {
+    OrbitCamera camera;
+    camera.targetX = -700.0;
+    camera.targetZ = 2500.0;
+    camera.targetY = 400.0;
+    camera.yaw = -1.0;
+    camera.pitch = 0.25;
+    camera.distance = 5000.0;
+    camera.fieldOfView = 1.0;
+    camera.updateView();
+
+    double across = std::cos(0.25) * 5000.0;
+    D3DXVECTOR3 eye(static_cast<float>(std::cos(-1.0) * across + -700.0),
+                    static_cast<float>(std::sin(0.25) * 5000.0 + 400.0),
+                    static_cast<float>(std::sin(-1.0) * across + 2500.0));
+    D3DXVECTOR3 target(-700.0f, 400.0f, 2500.0f);
+    D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
+    D3DXMATRIX expected;
+    D3DXMatrixLookAtLH(&expected, &eye, &target, &up);
+    D3DMATRIX view = {};
+    ASSERT_GE(appState.graphicsDevice->GetTransform(D3DTS_VIEW, &view), 0);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ((&view._11)[i], (&expected._11)[i]) << i;
+
+    // The lens takes the camera's field of view; aspect and depth range are fixed.
+    D3DXMatrixPerspectiveFovLH(&expected, 1.0f, 1.3333334f, 1.0f, 100000.0f);
+    D3DMATRIX projection = {};
+    ASSERT_GE(appState.graphicsDevice->GetTransform(D3DTS_PROJECTION, &projection), 0);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ((&projection._11)[i], (&expected._11)[i]) << i;
+}
+
+TEST(CameraListener, RidesWithTheEyeFacingTheTargetFromTheCommitOn) {
+    appState.mainWindow = soundTestWindow();
+    ASSERT_EQ(createSoundDevice(), S_OK);
+    IDirectSound3DListener8* listener = appState.listener;
+    D3DVECTOR startPosition{};
+    D3DVECTOR startFront{};
+    D3DVECTOR startTop{};
+    listener->GetPosition(&startPosition);
+    listener->GetOrientation(&startFront, &startTop);
+
+    OrbitCamera camera;
+    camera.targetX = 3000.0;
+    camera.targetZ = -1500.0;
+    camera.targetY = 400.0;
+    camera.yaw = 2.5;
+    camera.pitch = 0.75;
+    camera.distance = 6000.0;
+    camera.updateView();
+    double across = std::cos(0.75) * 6000.0;
+    double eyeX = std::cos(2.5) * across + 3000.0;
+    double eyeY = std::sin(0.75) * 6000.0 + 400.0;
+    double eyeZ = std::sin(2.5) * across + -1500.0;
+
+    // Deferred: nothing changes before the frame's commit.
+    D3DVECTOR position{};
+    D3DVECTOR front{};
+    D3DVECTOR top{};
+    listener->GetPosition(&position);
+    listener->GetOrientation(&front, &top);
+    EXPECT_EQ(position.x, startPosition.x);
+    EXPECT_EQ(position.y, startPosition.y);
+    EXPECT_EQ(front.x, startFront.x);
+    EXPECT_EQ(front.z, startFront.z);
+
+    listener->CommitDeferredSettings();
+    listener->GetPosition(&position);
+    listener->GetOrientation(&front, &top);
+    // One sound unit is 2048 world units; the front vector is neither scaled nor normalised.
+    EXPECT_EQ(position.x, static_cast<float>(eyeX * 0.00048828125));
+    EXPECT_EQ(position.y, static_cast<float>(eyeY * 0.00048828125));
+    EXPECT_EQ(position.z, static_cast<float>(eyeZ * 0.00048828125));
+    EXPECT_EQ(front.x, static_cast<float>(3000.0 - eyeX));
+    EXPECT_EQ(front.y, static_cast<float>(400.0 - eyeY));
+    EXPECT_EQ(front.z, static_cast<float>(-1500.0 - eyeZ));
+    EXPECT_EQ(top.x, 0.0f);
+    EXPECT_EQ(top.y, 1.0f);
+    EXPECT_EQ(top.z, 0.0f);
+
+    appState.listener->Release();
+    appState.listener = nullptr;
+    appState.primaryBuffer->Release();
+    appState.primaryBuffer = nullptr;
+    appState.soundDevice->Release();
+    appState.soundDevice = nullptr;
 }

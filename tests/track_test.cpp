@@ -88,7 +88,7 @@ TEST_F(SceneTrack, AdvanceWrapsAcrossTheEndsOfTheLoop) {
     EXPECT_EQ(back.offset, 6233.98193359375);
     TrackPosition forward = track.advance({7, 6400.0}, 100.0);
     EXPECT_EQ(forward.segmentIndex, 0);
-    EXPECT_NEAR(forward.offset, 66.01806640625, 1e-9);
+    EXPECT_EQ(forward.offset, 66.01806640625);
     TrackPosition within = track.advance({2, 1000.0}, 120.0);
     EXPECT_EQ(within.segmentIndex, 2);
     EXPECT_EQ(within.offset, 1120.0);
@@ -97,10 +97,42 @@ TEST_F(SceneTrack, AdvanceWrapsAcrossTheEndsOfTheLoop) {
     EXPECT_EQ(exactEnd.offset, 0.0);
 }
 
+TEST_F(SceneTrack, AdvanceCrossesInteriorBoundariesByTheLeftSegmentsLength) {
+    // Forward, the length of the segment left behind is taken off: a straight, then a turn.
+    TrackPosition intoTurn = track.advance({1, 4000.0}, 200.0);
+    EXPECT_EQ(intoTurn.segmentIndex, 2);
+    EXPECT_EQ(intoTurn.offset, 104.0);
+    TrackPosition outOfTurn = track.advance({3, 6400.0}, 100.0);
+    EXPECT_EQ(outOfTurn.segmentIndex, 4);
+    EXPECT_EQ(outOfTurn.offset, 66.01806640625);
+    // Backward, the length of the segment entered is added: a straight, then a turn.
+    TrackPosition backToStraight = track.advance({2, 50.0}, -100.0);
+    EXPECT_EQ(backToStraight.segmentIndex, 1);
+    EXPECT_EQ(backToStraight.offset, 4046.0);
+    TrackPosition backToTurn = track.advance({4, 10.0}, -20.0);
+    EXPECT_EQ(backToTurn.segmentIndex, 3);
+    EXPECT_EQ(backToTurn.offset, 6423.98193359375);
+    // Next to the ends of the loop, the neighbours are still the inner ones.
+    TrackPosition intoLast = track.advance({6, 6400.0}, 100.0);
+    EXPECT_EQ(intoLast.segmentIndex, 7);
+    EXPECT_EQ(intoLast.offset, 66.01806640625);
+    TrackPosition backToFirst = track.advance({1, 50.0}, -100.0);
+    EXPECT_EQ(backToFirst.segmentIndex, 0);
+    EXPECT_EQ(backToFirst.offset, 4046.0);
+    TrackPosition exactStart = track.advance({5, 20.0}, -20.0);
+    EXPECT_EQ(exactStart.segmentIndex, 5);
+    EXPECT_EQ(exactStart.offset, 0.0);
+}
+
 TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     TrackPosition straight = track.chordBack({1, 3000.0}, 1280.0);
     EXPECT_EQ(straight.segmentIndex, 1);
     EXPECT_EQ(straight.offset, 1720.0);
+
+    // A walk that ends exactly at the segment's start stays on the segment.
+    TrackPosition toStart = track.chordBack({1, 1280.0}, 1280.0);
+    EXPECT_EQ(toStart.segmentIndex, 1);
+    EXPECT_EQ(toStart.offset, 0.0);
 
     // Across a boundary between two straights the walk is still exactly the chord.
     TrackPosition across = track.chordBack({1, 100.0}, 1280.0);
@@ -111,7 +143,7 @@ TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     EXPECT_NEAR(arc, 2469.22, 0.01);
     TrackPosition turn = track.chordBack({2, 3000.0}, 2432.0);
     EXPECT_EQ(turn.segmentIndex, 2);
-    EXPECT_NEAR(turn.offset, 3000.0 - arc, 1e-9);
+    EXPECT_EQ(turn.offset, 3000.0 - arc);
     // The two points on the turn really are the chord apart.
     TrackPoint front = track.segments[2]->pointAt(3000.0);
     TrackPoint rear = track.segments[2]->pointAt(turn.offset);
@@ -121,7 +153,7 @@ TEST_F(SceneTrack, ChordBackWalksTheChordsArc) {
     TrackPosition wrapped = track.chordBack({0, 500.0}, 1280.0);
     EXPECT_EQ(wrapped.segmentIndex, 7);
     double turnArc = 2.0 * 4096.0 * std::asin(1280.0 / 8192.0);
-    EXPECT_NEAR(wrapped.offset, 6433.98193359375 - turnArc * (1.0 - 500.0 / 1280.0), 1e-9);
+    EXPECT_EQ(wrapped.offset, 6433.98193359375 - turnArc * (1.0 - 500.0 / 1280.0));
     EXPECT_NEAR(wrapped.offset, 5650.77, 0.01);
 }
 
@@ -159,6 +191,44 @@ TEST(Track, AppendStopsAtTwentySegments) {
     EXPECT_EQ(line.segments[19]->endX, 2000.0);
 }
 
+TEST(Track, AppendsToAClosedLoopAreIgnored) {
+    // A segment of length 0 ends where it starts, so the second one closes the loop exactly.
+    TrackSegmentType point = segmentType(TrackSegmentKind::Straight, 0.0, 0.0);
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    Track loop;
+    loop.appendSegment(&point);
+    EXPECT_FALSE(loop.closed); // the first segment is not tested
+    loop.appendSegment(&point);
+    EXPECT_TRUE(loop.closed);
+    loop.appendSegment(&straight);
+    EXPECT_EQ(loop.segmentCount, 2);
+    EXPECT_EQ(loop.totalLength, 0.0);
+    EXPECT_EQ(loop.segments[2], nullptr);
+
+    // Back at the start point but turned: not closed, and appending goes on.
+    TrackSegmentType pointTurn = segmentType(TrackSegmentKind::RightTurn, 0.0, 0.0);
+    Track turned;
+    turned.appendSegment(&point);
+    turned.appendSegment(&pointTurn);
+    EXPECT_EQ(turned.segments[1]->endX, 0.0);
+    EXPECT_EQ(turned.segments[1]->endZ, 0.0);
+    EXPECT_EQ(turned.segments[1]->endHeading, -trackHalfPi);
+    EXPECT_FALSE(turned.closed);
+    turned.appendSegment(&straight);
+    ASSERT_EQ(turned.segmentCount, 3);
+    EXPECT_EQ(turned.totalLength, 100.0);
+    EXPECT_EQ(turned.segments[2]->startDistance, 0.0);
+    EXPECT_EQ(turned.segments[2]->heading, -trackHalfPi);
+    // Out and back again along the same line closes it too.
+    TrackSegmentType back = segmentType(TrackSegmentKind::Straight, -100.0, 0.0);
+    Track line;
+    line.appendSegment(&straight);
+    line.appendSegment(&back);
+    EXPECT_TRUE(line.closed);
+    line.appendSegment(&straight);
+    EXPECT_EQ(line.segmentCount, 2);
+}
+
 TEST(Track, TurnsEndWherePointAtPutsTheirLastPoint) {
     // Kind 7 is no known kind and turns right like RightTurn.
     const TrackSegmentKind kinds[] = {TrackSegmentKind::LeftTurn, TrackSegmentKind::RightTurn,
@@ -184,6 +254,29 @@ TEST(Track, TurnsEndWherePointAtPutsTheirLastPoint) {
     }
 }
 
+TEST(Track, StraightsRunAlongTheirHeading) {
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    TrackSegment segment(&straight, 10.0, 20.0, 0.5, 0.0);
+    EXPECT_EQ(segment.endX, 10.0 + std::cos(0.5) * 100.0);
+    EXPECT_EQ(segment.endZ, 20.0 + std::sin(0.5) * 100.0);
+    EXPECT_EQ(segment.endHeading, 0.5);
+    TrackPoint middle = segment.pointAt(40.0);
+    EXPECT_EQ(middle.x, 10.0 + 40.0 * std::cos(0.5));
+    EXPECT_EQ(middle.z, 20.0 + 40.0 * std::sin(0.5));
+    EXPECT_EQ(segment.headingAt(40.0), 0.5);
+}
+
+TEST(Track, TurnEndHeadingsAreReduced) {
+    TrackSegmentType left = segmentType(TrackSegmentKind::LeftTurn, 1000.0 * trackHalfPi, 1000.0);
+    TrackSegmentType right = segmentType(TrackSegmentKind::RightTurn, 1000.0 * trackHalfPi, 1000.0);
+    TrackSegment leftFromSix(&left, 0.0, 0.0, 6.0, 0.0);
+    EXPECT_EQ(leftFromSix.endHeading, (6.0 + trackHalfPi) - 6.2831854820251465);
+    TrackSegment rightFromMinusTwo(&right, 0.0, 0.0, -2.0, 0.0);
+    EXPECT_EQ(rightFromMinusTwo.endHeading, (-2.0 - trackHalfPi) + 6.2831854820251465);
+    // The heading within the segment is not reduced.
+    EXPECT_EQ(rightFromMinusTwo.headingAt(right.length), -2.0 - right.length / 1000.0);
+}
+
 TEST(WrapAngle, ReducesOnlyOutsideTheHalfOpenRange) {
     struct Case {
         double angle;
@@ -201,6 +294,6 @@ TEST(WrapAngle, ReducesOnlyOutsideTheHalfOpenRange) {
     for (const Case& c : cases) {
         double angle = c.angle;
         wrapAngle(angle);
-        EXPECT_NEAR(angle, c.expected, 1e-12) << c.angle;
+        EXPECT_EQ(angle, c.expected) << c.angle;
     }
 }

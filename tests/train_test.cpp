@@ -37,6 +37,20 @@ double distanceOf(TrackPosition position) {
 
 } // namespace
 
+TEST(Train, StartsEmptyAndAtRestWithItsClockAtNow) {
+    DWORD before = timeGetTime();
+    Train fresh;
+    DWORD after = timeGetTime();
+    EXPECT_EQ(fresh.carCount, 0);
+    for (Car* car : fresh.cars)
+        EXPECT_EQ(car, nullptr);
+    EXPECT_EQ(fresh.position, 0.0);
+    EXPECT_EQ(fresh.speed, 0.0);
+    EXPECT_EQ(fresh.targetSpeed, 0.0);
+    EXPECT_GE(fresh.clock, timerSeconds(before));
+    EXPECT_LE(fresh.clock, timerSeconds(after));
+}
+
 TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
     buildConsist();
     CarType* const freight[] = {&goodsCarType, &goodsCarType, &goodsCarType, &tankCarType,
@@ -44,6 +58,14 @@ TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
                                 &goodsCarType, &tankCarType};
     ASSERT_EQ(train.carCount, 10);
     for (int k = 0; k < 10; ++k) {
+        // A new car and its bogies stand at the origin until the train is placed.
+        const PlacedObject* objects[] = {train.cars[k], train.cars[k]->frontBogie,
+                                         train.cars[k]->rearBogie};
+        for (const PlacedObject* object : objects) {
+            EXPECT_EQ(object->x, 0.0) << k;
+            EXPECT_EQ(object->z, 0.0) << k;
+            EXPECT_EQ(object->heading, 0.0) << k;
+        }
         EXPECT_EQ(train.cars[k]->carType, freight[k]) << k;
         EXPECT_EQ(train.cars[k]->frontBogie->bogieType, &truckType) << k;
         EXPECT_EQ(train.cars[k]->rearBogie->model, &truckType) << k;
@@ -53,6 +75,8 @@ TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {
 
     train.clear();
     EXPECT_EQ(train.carCount, 0);
+    for (Car* car : train.cars)
+        EXPECT_EQ(car, nullptr);
     train.clear();
     EXPECT_EQ(train.carCount, 0);
 
@@ -72,12 +96,12 @@ TEST_F(SceneTrain, PassengerTrainAtEightThousandSpansTheLoopStart) {
     const double frontX[] = {8000.0, 4800.0, 1600.0};
     for (int k = 0; k < 3; ++k) {
         const Bogie& front = *train.cars[k]->frontBogie;
-        EXPECT_NEAR(front.x, frontX[k], 1e-9) << k;
-        EXPECT_NEAR(front.z, 0.0, 1e-9) << k;
+        EXPECT_EQ(front.x, frontX[k]) << k;
+        EXPECT_EQ(front.z, 0.0) << k;
     }
     for (int k = 0; k < 2; ++k) {
         const Car& car = *train.cars[k];
-        EXPECT_NEAR(car.x - car.rearBogie->x, 2432.0, 1e-9) << k;
+        EXPECT_EQ(car.x - car.rearBogie->x, 2432.0) << k;
         EXPECT_EQ(car.heading, 0.0) << k;
     }
     TrackPosition rear = train.cars[2]->rearBogie->trackPosition;
@@ -85,7 +109,7 @@ TEST_F(SceneTrain, PassengerTrainAtEightThousandSpansTheLoopStart) {
     EXPECT_NEAR(rear.offset, 5589.25, 0.01);
     TrackPosition nextFront = train.cars[3]->frontBogie->trackPosition;
     EXPECT_EQ(nextFront.segmentIndex, 7);
-    EXPECT_NEAR(nextFront.offset, rear.offset - 768.0, 1e-9);
+    EXPECT_EQ(nextFront.offset, rear.offset - 768.0);
 }
 
 TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
@@ -101,6 +125,9 @@ TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
     const Bogie& rear = *car.rearBogie;
     EXPECT_EQ(rear.trackPosition.segmentIndex, 7);
     EXPECT_NEAR(rear.trackPosition.offset, 5650.77, 0.01);
+    EXPECT_EQ(rear.trackPosition.offset, 6433.98193359375 - 2.0 * 4096.0 *
+                                                                std::asin(1280.0 / 8192.0) *
+                                                                (1.0 - 500.0 / 1280.0));
     EXPECT_NEAR(rear.x, -778.44, 0.01);
     EXPECT_NEAR(rear.z, 74.65, 0.01);
     EXPECT_NEAR(rear.heading, 6.092, 0.001);
@@ -109,7 +136,7 @@ TEST_F(SceneTrain, FreightTrainAtFiveHundredBendsIntoTheLastTurn) {
 
     TrackPosition nextFront = train.cars[1]->frontBogie->trackPosition;
     EXPECT_EQ(nextFront.segmentIndex, 7);
-    EXPECT_NEAR(nextFront.offset, 5008.77, 0.01);
+    EXPECT_EQ(nextFront.offset, rear.trackPosition.offset - 321.0 - 321.0);
 }
 
 TEST_F(SceneTrain, PlaceKeepsTheGivenDistanceExactly) {
@@ -133,7 +160,7 @@ TEST_F(SceneTrain, CarsFollowEachOtherAtTheirCouplingLengths) {
     // Goods to goods on a straight: spacing plus two setbacks along the track.
     double gap =
         distanceOf(train.cars[0]->trackPosition) - distanceOf(train.cars[1]->trackPosition);
-    EXPECT_NEAR(gap, 1922.0, 1e-9);
+    EXPECT_EQ(gap, 1922.0);
     for (int k = 0; k < train.carCount; ++k) {
         const Car& car = *train.cars[k];
         double spacing = car.carType->bogieSpacing;
@@ -143,12 +170,54 @@ TEST_F(SceneTrain, CarsFollowEachOtherAtTheirCouplingLengths) {
     }
 }
 
+TEST_F(SceneTrain, CouplingGapsTakeEachCarsOwnSetback) {
+    // Pairs lying wholly on the straights 4 and 5: goods-goods, goods-tank, tank-tank,
+    // tank-goods. Along the track the gap is the leading car's spacing plus the leading
+    // car's setback behind it and the following car's setback ahead of it.
+    struct Pair {
+        double distance;
+        int car;
+        double gap;
+    };
+    const Pair pairs[] = {
+        {29000.0, 0, 1280.0 + 321.0 + 321.0}, {29000.0, 1, 1922.0},
+        {29000.0, 2, 1280.0 + 321.0 + 257.0}, {29000.0, 3, 1024.0 + 257.0 + 257.0},
+        {34000.0, 6, 1024.0 + 257.0 + 321.0}, {38000.0, 8, 1858.0}};
+    buildConsist();
+    for (const Pair& pair : pairs) {
+        train.place(pair.distance, false);
+        const Car& front = *train.cars[pair.car];
+        const Car& rear = *train.cars[pair.car + 1];
+        EXPECT_EQ(distanceOf(front.trackPosition) - distanceOf(rear.trackPosition), pair.gap)
+            << pair.car;
+        // The leading car stands on the straight, its rear bogie one spacing behind.
+        EXPECT_EQ(distanceOf(front.trackPosition) - distanceOf(front.rearBogie->trackPosition),
+                  front.carType->bogieSpacing)
+            << pair.car;
+        EXPECT_GE(distanceOf(rear.trackPosition), 21059.9638671875) << pair.car;
+    }
+}
+
 TEST_F(SceneTrain, SpeedMovesTowardsTheTargetAtOneHundredPerSecond) {
+    const double halfSecond = 500 * 0.0010000000474974513;
     runFreight(500.0, trainStartSpeed, trainStartTargetSpeed);
     train.updateAt(500);
-    EXPECT_NEAR(train.position, 500.0 + 355.5555725097656, 1e-4);
-    EXPECT_NEAR(train.speed, 761.1111450195312, 1e-5);
+    // The step uses the speed from before the change.
+    EXPECT_EQ(train.position, 500.0 + halfSecond * trainStartSpeed);
+    EXPECT_EQ(train.speed, trainStartSpeed + 100.0 * halfSecond);
     EXPECT_EQ(train.clock, timerSeconds(500));
+
+    // Braking takes off the same rate, down to the target and no further.
+    runFreight(500.0, 2000.0, 1000.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 2000.0 - 100.0 * halfSecond);
+    EXPECT_EQ(train.position, 500.0 + halfSecond * 2000.0);
+    runFreight(500.0, 1000.0, 980.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 980.0);
+    runFreight(500.0, 1000.0, 1030.0);
+    train.updateAt(500);
+    EXPECT_EQ(train.speed, 1030.0);
 
     // Two steps in the same millisecond change nothing.
     double position = train.position;
@@ -160,7 +229,12 @@ TEST_F(SceneTrain, SpeedMovesTowardsTheTargetAtOneHundredPerSecond) {
     runFreight(500.0, 50.0, 0.0);
     train.updateAt(1000);
     EXPECT_EQ(train.speed, 0.0);
-    EXPECT_NEAR(train.position, 550.0, 1e-4);
+    EXPECT_EQ(train.position, 500.0 + timerSeconds(1000) * 50.0);
+
+    // A target below 0 still stops at 0.
+    runFreight(500.0, 50.0, -100.0);
+    train.updateAt(1000);
+    EXPECT_EQ(train.speed, 0.0);
 
     runFreight(500.0, 3500.0, trainMaximumSpeed);
     train.updateAt(1000);
@@ -190,7 +264,8 @@ TEST_F(SceneTrain, PositionWrapsAtTheEndOfTheLoop) {
 
     runFreight(start - 0.001, speed, speed);
     train.updateAt(1000);
-    EXPECT_NEAR(train.position, track.totalLength - 0.001, 1e-6);
+    EXPECT_EQ(train.position, (start - 0.001) + dt * speed);
+    EXPECT_LT(train.position, track.totalLength);
 }
 
 TEST_F(SceneTrain, TimerWrapAndLongPausesKeepTheTrainOnTheLoop) {

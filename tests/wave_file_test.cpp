@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -106,7 +107,24 @@ TEST(WaveFile, SixteenByteNonPcmFormatHasNoExtraBytes) {
     EXPECT_EQ(readAll(file.wave, 8), riff::samples(8));
 }
 
-TEST(WaveFile, MalformedFilesAreRefused) {
+// Files this process holds open.
+int openFiles() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(WaveFile, LongExtraFormatBytesAreKeptWhole) {
+    std::string extra = riff::samples(1000);
+    std::string format = riff::formatFields(0x55, 2, 44100, 16) + riff::le16(1000) + extra;
+    OpenedWave file(riff::wave(riff::samples(8), format));
+    ASSERT_EQ(file.result, S_OK);
+    ASSERT_EQ(file.wave.format->cbSize, 1000);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(file.wave.format + 1), 1000), extra);
+}
+
+TEST(WaveFile, MalformedHeadersAreRefusedAndTheFileClosedAgain) {
     std::string pcm = riff::pcmFormat();
     std::string data = riff::chunk("data", riff::samples(4));
     const std::string refused[] = {
@@ -114,19 +132,86 @@ TEST(WaveFile, MalformedFilesAreRefused) {
         "RIFX" + riff::wave(riff::samples(4)).substr(4),                   // not RIFF
         riff::riff("AVI ", riff::chunk("fmt ", pcm) + data),               // another form
         riff::riff("WAVE", data),                                          // no format
-        riff::riff("WAVE", riff::chunk("fmt ", pcm)),                      // no data
-        riff::riff("WAVE", riff::chunk("fmt ", pcm) + riff::chunkDeclaring("data", 64, "abcd")),
         // Extra bytes that the format chunk does not hold.
         riff::riff("WAVE", riff::chunk("fmt ", riff::formatFields(2, 1, 22050, 4) +
                                                    riff::le16(60000) + "ab") +
                                data),
         "RIFF",
         "",
+        // The file ends within the extra bytes that the format chunk declares.
+        "RIFF" + riff::le32(30) + "WAVE" + "fmt " + riff::le32(22) +
+            riff::formatFields(2, 1, 22050, 4) + riff::le16(4) + "ab",
     };
+    int before = openFiles();
     for (const std::string& bytes : refused) {
         OpenedWave file(bytes);
         EXPECT_EQ(file.result, E_FAIL) << "file of " << bytes.size() << " bytes";
+        EXPECT_EQ(file.wave.handle, nullptr);
+        EXPECT_EQ(file.wave.format, nullptr);
+        EXPECT_EQ(openFiles(), before);
     }
+}
+
+TEST(WaveFile, FilesWithoutUsableDataAreRefusedAndLeftOpenUntilClosed) {
+    std::string fmt = riff::chunk("fmt ", riff::pcmFormat());
+    const std::string refused[] = {
+        riff::riff("WAVE", fmt),                                            // no data
+        riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 64, "abcd")), // data cut short
+        // Data that runs past the RIFF chunk into bytes after it.
+        riff::riff("WAVE", fmt + riff::chunkDeclaring("data", 8, "abcd")) + "efgh",
+    };
+    int before = openFiles();
+    for (const std::string& bytes : refused) {
+        OpenedWave file(bytes);
+        EXPECT_EQ(file.result, E_FAIL) << "file of " << bytes.size() << " bytes";
+        EXPECT_NE(file.wave.handle, nullptr);
+        EXPECT_EQ(openFiles(), before + 1);
+        EXPECT_EQ(file.wave.close(), S_OK);
+        EXPECT_EQ(file.wave.handle, nullptr);
+        EXPECT_EQ(openFiles(), before);
+    }
+    // Destruction closes it too.
+    {
+        OpenedWave file(refused[0]);
+        EXPECT_EQ(openFiles(), before + 1);
+    }
+    EXPECT_EQ(openFiles(), before);
+    // A RIFF chunk and data that declare more than the file holds.
+    {
+        OpenedWave file("RIFF" + riff::le32(1000) + "WAVE" + fmt +
+                        riff::chunkDeclaring("data", 64, "abcd"));
+        EXPECT_EQ(file.result, E_FAIL);
+    }
+    EXPECT_EQ(openFiles(), before);
+}
+
+TEST(WaveFile, ReadFailingWhenTheFileEndsEarlyStoresNoCount) {
+    for (DWORD count : {DWORD(100000), DWORD(60000)}) {
+        riff::ScratchFolder folder;
+        std::string path = folder.write("sound.wav", riff::wave(riff::samples(100000)));
+        WaveFile wave;
+        ASSERT_EQ(wave.open(path.c_str()), S_OK);
+        // The file loses its end after it was opened.
+        std::filesystem::resize_file(path, 44 + 20000);
+        std::vector<BYTE> buffer(count);
+        DWORD read = 12345;
+        EXPECT_EQ(wave.read(buffer.data(), count, &read), E_FAIL) << count;
+        EXPECT_EQ(read, 0u) << count;
+        // The remaining count was reduced before the copy failed.
+        EXPECT_EQ(wave.dataChunk.cksize, 100000 - count) << count;
+        EXPECT_EQ(wave.getDataSize(), 100000u);
+        EXPECT_NE(wave.handle, nullptr);
+    }
+}
+
+TEST(WaveFile, ReadsCountDownTheRemainingBytes) {
+    OpenedWave file(riff::wave(riff::samples(301)));
+    ASSERT_EQ(file.result, S_OK);
+    EXPECT_EQ(file.wave.dataChunk.cksize, 301u);
+    readAll(file.wave, 100);
+    EXPECT_EQ(file.wave.dataChunk.cksize, 201u);
+    readAll(file.wave, 1000);
+    EXPECT_EQ(file.wave.dataChunk.cksize, 0u);
 }
 
 TEST(WaveFile, MissingFileAndNullArgumentsGiveTheirResults) {

@@ -14,6 +14,8 @@ export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # time (VARNEL_FUZZ_SECONDS, default 180).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-180}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
+# Every benchmark for a moment, and the frame-rate comparison for a few seconds.
+"$here/run-benchmarks.sh" "$build"
 # The layer's API tests against the real implementation, for each Windows build that is there
 # (the 32-bit one under 32-bit Wine, with the 32-bit record sizes).
 for architecture in x86_64 i686; do
