@@ -15,10 +15,11 @@ build/mutate/backup until then, and a later run puts back any copy a killed run 
 Mutant ids (file:line:n) stay the same while the file does, so `--only ID` re-runs one.
 
 Usage: tools/mutate.py [--files F ...] [--sample N --seed S] [--time-limit MIN] [--jobs J]
-                       [--only ID ...] [--list] [--survivors FILE]
+                       [--only ID ... | --only @FILE] [--list] [--survivors FILE]
+With --jobs J > 1, workers 2..J use copies of the sources in build/mutate-copy<n>.
 Python 3 standard library only; needs an X display (re-runs itself under with-display.sh).
 """
-import argparse, json, os, random, re, shutil, signal, subprocess, sys, threading, time
+import argparse, os, random, re, shutil, signal, subprocess, sys, threading, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SYSTEM_DIRS = ("app", "graphics", "sim", "input", "audio")
