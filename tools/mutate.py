@@ -15,10 +15,11 @@ build/mutate/backup until then, and a later run puts back any copy a killed run 
 Mutant ids (file:line:n) stay the same while the file does, so `--only ID` re-runs one.
 
 Usage: tools/mutate.py [--files F ...] [--sample N --seed S] [--time-limit MIN] [--jobs J]
-                       [--only ID ...] [--list] [--survivors FILE]
+                       [--only ID ... | --only @FILE] [--list] [--survivors FILE]
+With --jobs J > 1, workers 2..J use copies of the sources in build/mutate-copy<n>.
 Python 3 standard library only; needs an X display (re-runs itself under with-display.sh).
 """
-import argparse, json, os, random, re, shutil, signal, subprocess, sys, threading, time
+import argparse, os, random, re, shutil, signal, subprocess, sys, threading, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SYSTEM_DIRS = ("app", "graphics", "sim", "input", "audio")
@@ -42,7 +43,8 @@ STEP = re.compile(r"\+\+|--")
 BOOLS = {"true": "false", "false": "true", "TRUE": "FALSE", "FALSE": "TRUE"}
 BOOL = re.compile(r"\b(true|false|TRUE|FALSE)\b")
 DECLARATION = re.compile(r"^(const |static |constexpr )*[\w:<>]+[\s*&]+\w+\s*[=;({\[]")
-ASSIGNMENT = re.compile(r"^\s*([\w.\[\]>-]+) = ([^;()]*);$")
+ASSIGNMENT = re.compile(r"^\s*(?:([\w.\[\]>-]+) [-+*/]?= ([^;]*)|(?:\+\+|--)([\w.]+));$")
+PURE_CALL = re.compile(r"\b(sizeof|std::(cos|sin|sqrt|asin|pow|fmod|log))\s*\(")
 KEYWORDS = ("return", "delete", "case", "default", "using", "typedef", "static_assert", "goto",
             "enum", "struct", "class", "friend", "extern", "namespace", "template")
 # The first line of a function definition or declaration: its parameters are no arguments.
@@ -98,11 +100,13 @@ def indent(code):
 
 
 def independent(first, second):
-    """Two assignments without calls, neither reading what the other writes: their order
-    cannot matter."""
-    a, b = (ASSIGNMENT.match(re.sub(r"sizeof\s*\(\w*\)", "", masked(s))) for s in (first, second))
-    return bool(a and b) and a.group(1) != b.group(1) and a.group(1) not in b.group(2) \
-        and b.group(1) not in a.group(2)
+    """Two assignments that call nothing but arithmetic, neither reading what the other
+    writes: their order cannot matter."""
+    a, b = (ASSIGNMENT.match(PURE_CALL.sub("(", masked(s))) for s in (first, second))
+    if not (a and b):
+        return False
+    (wa, ra), (wb, rb) = ((m.group(1) or m.group(3), m.group(2) or "") for m in (a, b))
+    return wa != wb and wa not in rb and wb not in ra and not re.search(r"[\w>]\s*\(", ra + rb)
 
 
 def numeric_change(text, suffix):
@@ -179,7 +183,11 @@ def find_mutants(path):
     for i in sorted(code):
         inside = blocks(stack, code[i])
         following = code.get(i + 1) if code.get(i + 1, "").strip() else None
-        for n, (new, description) in enumerate(line_mutants(code[i], previous, following, inside)):
+        changes = line_mutants(code[i], previous, following, inside)
+        names = [d for _, d in changes]
+        for n, (new, description) in enumerate(changes):
+            if names.count(description) > 1:  # the same change at several places of the line
+                description += f" (#{names[:n + 1].count(description)})"
             changed = list(lines)
             if new is None:  # swap with the next line
                 changed[i], changed[i + 1] = lines[i + 1], lines[i]
@@ -218,8 +226,9 @@ class Worker:
     """A source tree and its build folder; worker 0 is the checkout itself."""
 
     def __init__(self, number):
-        self.src = ROOT if number == 0 else os.path.join(ROOT, "build", f"mutate-src{number}")
-        self.build = os.path.join(ROOT, "build", "mutate" if number == 0 else f"mutate{number}")
+        # A copy keeps the checkout's layout, so that ccache finds what the first one built.
+        self.src = ROOT if number == 0 else os.path.join(ROOT, "build", f"mutate-copy{number}")
+        self.build = os.path.join(self.src, "build", "mutate")
         self.backup = os.path.join(self.build, "backup")
         if number:
             for d in SYSTEM_DIRS + ("platform", "tests", "tools", "cmake"):
@@ -288,13 +297,13 @@ class Worker:
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0], fromfile_prefix_chars="@")
     parser.add_argument("--files", nargs="*", help="files to mutate (default: every system file)")
     parser.add_argument("--sample", type=int, help="mutate only this many, drawn at random")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--time-limit", type=float, default=60, help="minutes in all (default 60)")
     parser.add_argument("--jobs", type=int, default=1, help="mutants tried at once (default 1)")
-    parser.add_argument("--only", nargs="*", help="mutant ids to try")
+    parser.add_argument("--only", nargs="*", help="mutant ids to try (@FILE: one a line)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--survivors", help="also write the survivors to this file")
     args = parser.parse_args()
@@ -325,6 +334,7 @@ def main():
 
     for s in (signal.SIGINT, signal.SIGTERM):
         signal.signal(s, signal.default_int_handler)
+    os.environ.setdefault("CCACHE_BASEDIR", ROOT)
     workers = [Worker(n) for n in range(max(1, args.jobs))]
     for w in workers:
         w.restore_leftovers()
