@@ -49,10 +49,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     srand(1);
     loadScene();
     buildConsist();
-    train.place(500.0, false);
+    train.place(trainStartPosition, false);
     train.resetClock();
-    train.speed = 711.1111450195312;
-    train.targetSpeed = 2133.3334350585938;
+    train.speed = trainStartSpeed;
+    train.targetSpeed = trainStartTargetSpeed;
     showTargetSpeed(60.0);
     camera.pitch = 0.39269909262657166;
     camera.followSelectedCar = true;
