@@ -1,5 +1,5 @@
 # Varnel: the two set-up commands (`make run`, `make test`) and the steps behind them.
-.PHONY: run test deps linux windows sanitize clean
+.PHONY: run test deps linux windows sanitize mutate clean
 
 deps:
 	tools/install-deps.sh
@@ -23,6 +23,12 @@ run: linux
 
 test: linux windows sanitize
 	tools/run-tests.sh build/linux build/linux-sanitize
+
+# Mutation testing by hand, never in CI: make mutate [FILES="sim/track.cpp ..."] [SAMPLE=n]
+# [SEED=s] [MINUTES=m] [JOBS=j] [ONLY="id ..."]
+mutate: deps
+	tools/mutate.py --time-limit $(or $(MINUTES),60) --seed $(or $(SEED),1) --jobs $(or $(JOBS),1) \
+	    $(if $(FILES),--files $(FILES)) $(if $(SAMPLE),--sample $(SAMPLE)) $(if $(ONLY),--only $(ONLY))
 
 clean:
 	rm -rf build

@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #endif
 #include <gtest/gtest.h>
+#include "no_display.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -69,7 +70,7 @@ protected:
         window = createHiddenWindow();
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         if (window == nullptr || direct3D == nullptr)
-            GTEST_SKIP() << "no display";
+            SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
         D3DPRESENT_PARAMETERS parameters = windowedParameters();
         ASSERT_EQ(direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
                                          D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &device),
@@ -175,7 +176,7 @@ TEST(Direct3DObject, RefusesOtherVersionsAndOffersOneAdapter) {
 #endif
     IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (direct3D == nullptr)
-        GTEST_SKIP() << "no display";
+        SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
     EXPECT_EQ(direct3D->GetAdapterCount(), 1u);
     D3DDISPLAYMODE mode = {};
     EXPECT_EQ(direct3D->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode), D3D_OK);
@@ -845,7 +846,7 @@ TEST(FrameReport, DeviceSummarisesItsFramesWhenAsked) {
     HWND window = createHiddenWindow();
     IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (window == nullptr || direct3D == nullptr)
-        GTEST_SKIP() << "no display";
+        SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
     setenv("VARNEL_FRAME_REPORT", "1", 1);
     D3DPRESENT_PARAMETERS parameters = windowedParameters();
     IDirect3DDevice9* device = nullptr;

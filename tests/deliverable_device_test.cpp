@@ -5,6 +5,7 @@
 #include "graphics/graphics_device.h"
 
 #include <gtest/gtest.h>
+#include "no_display.h"
 
 #include <chrono>
 
@@ -21,7 +22,7 @@ TEST(DeliverableDevice, CreatesItsDeviceWithExactlyItsFlagAndInterval) {
         CreateWindowExA(0, "DeliverableDevice", "Varnel", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
                         nullptr, nullptr, windowClass.hInstance, nullptr);
     if (appState.mainWindow == nullptr)
-        GTEST_SKIP() << "no display";
+        SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
     ASSERT_EQ(createGraphicsDevice(), S_OK);
     IDirect3DDevice9* device = appState.graphicsDevice;
 

@@ -9,6 +9,7 @@
 #endif
 
 #include <gtest/gtest.h>
+#include "no_display.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ protected:
         window = CreateWindowExA(0, "DirectInputTestClass", "Input", WS_OVERLAPPEDWINDOW, 0, 0, 320,
                                  240, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (!window)
-            GTEST_SKIP() << "no display";
+            SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
         ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A,
                                      reinterpret_cast<void**>(&directInput), nullptr),
                   DI_OK);

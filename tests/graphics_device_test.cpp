@@ -5,6 +5,7 @@
 #include "graphics/graphics_device.h"
 
 #include <gtest/gtest.h>
+#include "no_display.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -27,7 +28,7 @@ protected:
             CreateWindowExA(0, windowClassName, "Varnel", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
                             nullptr, nullptr, windowClass.hInstance, nullptr);
         if (appState.mainWindow == nullptr)
-            GTEST_SKIP() << "no display";
+            SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
         ASSERT_EQ(createGraphicsDevice(), S_OK);
         device = appState.graphicsDevice;
     }
@@ -177,7 +178,7 @@ TEST(GraphicsDeviceFailure, CreateDeviceFailureShowsItsMessage) {
     const HRESULT result = createGraphicsDevice();
     const std::string output = testing::internal::GetCapturedStderr();
     if (appState.direct3D == nullptr)
-        GTEST_SKIP() << "no display";
+        SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
     EXPECT_EQ(result, E_FAIL);
     EXPECT_EQ(appState.graphicsDevice, nullptr);
     EXPECT_EQ(output, "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 CreateDevice (Direct3D)\n");
@@ -202,7 +203,7 @@ TEST(GraphicsDeviceFailure, OpenGLOlderThanTheDeviceNeedsShowsCreateDeviceMessag
     // The child process must set the version before anything opens the display.
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || display[0] == '\0')
-        GTEST_SKIP() << "no display";
+        SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {

@@ -5,6 +5,7 @@
 #include "graphics/text_overlay.h"
 
 #include <gtest/gtest.h>
+#include "no_display.h"
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -246,7 +247,7 @@ protected:
     }
     void SetUp() override {
         if (!deviceReady)
-            GTEST_SKIP() << "no Direct3D device";
+            SKIP_OR_FAIL_WITHOUT_DISPLAY("no Direct3D device");
     }
     void TearDown() override { releaseHud(); }
 

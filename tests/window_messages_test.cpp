@@ -8,6 +8,7 @@
 #endif
 
 #include <gtest/gtest.h>
+#include "no_display.h"
 
 #include <string>
 #include <thread>
@@ -56,7 +57,7 @@ protected:
         window = CreateWindowExA(0, "WindowTestClass", "Test", WS_OVERLAPPEDWINDOW, 20, 10, 1024,
                                  768, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         if (!window)
-            GTEST_SKIP() << "no display";
+            SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
         drain();
         deliveries.clear();
     }

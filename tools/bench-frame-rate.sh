@@ -22,6 +22,16 @@ mean_rate() {
         END { if (n == 0) print "0"; else printf "%.1f\n", sum / n }' "$@"
 }
 
+# Fails the script when a run ended with an error or reported no frame rate, showing its output.
+check_run() {
+    local status=$1 output=$2 name=$3
+    if [ "$status" -ne 0 ] || ! grep -q "^frame rate: [0-9.]* fps" "$output"; then
+        cat "$output"
+        echo "bench-frame-rate: $name failed (exit status $status) or reported no frame rate"
+        exit 1
+    fi
+}
+
 log=$(mktemp -d)
 trap 'rm -rf "$log"' EXIT
 cd "$build"
@@ -29,8 +39,11 @@ cd "$build"
 # Runs the plain loop and the loop through the layer in alternating rounds, to even out the
 # changing load of the machine.
 for round in $(seq 1 "$rounds"); do
-    "$build/plain_gl_loop" "$seconds" 2>"$log/plain$round.txt"
-    VARNEL_FRAME_REPORT=1 "$build/layer_frame_loop" "$seconds" 2>"$log/layer$round.txt"
+    status=0
+    "$build/plain_gl_loop" "$seconds" 2>"$log/plain$round.txt" || status=$?
+    check_run $status "$log/plain$round.txt" plain_gl_loop
+    VARNEL_FRAME_REPORT=1 "$build/layer_frame_loop" "$seconds" 2>"$log/layer$round.txt" || status=$?
+    check_run $status "$log/layer$round.txt" layer_frame_loop
 done
 plain=$(mean_rate "$log"/plain*.txt)
 layer=$(mean_rate "$log"/layer*.txt)
@@ -46,6 +59,7 @@ if [ -x "$build/varnel-hwvp-immediate" ]; then
     sleep "$seconds"
     kill "$program" 2>/dev/null || true
     wait "$program" 2>/dev/null || true
+    check_run 0 "$log/program.txt" varnel-hwvp-immediate
     measured=$(mean_rate "$log/program.txt")
     echo "varnel-hwvp-immediate: $measured fps"
     awk -v a="$measured" -v b="$plain" 'BEGIN { if (b > 0) printf "ratio: %.3f\n", a / b }'

@@ -13,6 +13,8 @@ export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # The WAV reader under libFuzzer for a bounded time (VARNEL_FUZZ_SECONDS, default 60).
 "$here/run-fuzz.sh" "${VARNEL_FUZZ_SECONDS:-60}" "$build/../fuzz"
 "$here/with-display.sh" ctest --test-dir "$build" --output-on-failure --timeout 300
+# Every benchmark for a moment, and the frame-rate comparison for a few seconds.
+"$here/run-benchmarks.sh" "$build"
 # The layer's API tests against the real implementation, when the 64-bit Windows build is there.
 windows_build="$build/../windows-x86_64"
 if [ -f "$windows_build/varnel_layer_tests.exe" ]; then

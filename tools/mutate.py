@@ -1,0 +1,387 @@
+#!/usr/bin/env python3
+"""Mutation testing of the system's own code (app/, graphics/, sim/, input/, audio/).
+
+Changes one thing at a time in a source file: a comparison or logical operator, a numeric
+constant, an arithmetic operator or sign, a boolean argument or the order of two arguments,
+the order of two adjacent statements, a text literal, or a removed statement. After each
+change it rebuilds the fast test programs in build/mutate (-O1, ccache, lld when there) and
+runs them: varnel_tests without the end-to-end suites that start the real programs or Wine,
+and the four deliverable device tests. A mutant is "killed" when a test fails, crashes or
+runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
+Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
+
+The changed file is always restored, also on Ctrl-C or SIGTERM; a copy is kept in
+build/mutate/backup until then, and a later run puts back any copy a killed run left behind.
+Mutant ids (file:line:n) stay the same while the file does, so `--only ID` re-runs one.
+
+Usage: tools/mutate.py [--files F ...] [--sample N --seed S] [--time-limit MIN] [--jobs J]
+                       [--only ID ...] [--list] [--survivors FILE]
+Python 3 standard library only; needs an X display (re-runs itself under with-display.sh).
+"""
+import argparse, json, os, random, re, shutil, signal, subprocess, sys, threading, time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+SYSTEM_DIRS = ("app", "graphics", "sim", "input", "audio")
+EQUIVALENT_LIST = os.path.join(ROOT, "tools", "mutate-equivalent.txt")
+# Suites of varnel_tests that start the real programs or the Windows build under Wine.
+E2E_SUITES = ("DamagedData", "BadData", "OverlayInputEndToEnd", "ProgramStartUp",
+              "ProgramShutdown", "ProgramPicture", "SoundEndToEnd", "WindowsProgramUnderWine")
+DELIVERABLES = ("swvp_immediate", "hwvp_default", "swvp_default", "hwvp_immediate")
+TEST_TARGETS = ["varnel_tests"] + ["deliverable_device_test_" + d for d in DELIVERABLES]
+
+# ---- Finding mutants ---------------------------------------------------------------------
+
+STRING = re.compile(r'"(?:[^"\\]|\\.)*"|\'(?:[^\'\\]|\\.)*\'')
+NUMBER = re.compile(r"(?<![\w.])(0[xX][0-9a-fA-F]+|\d+\.\d*(?:[eE][-+]?\d+)?|\d+)([uUlLfF]*)(?![\w.])")
+BINARY = {"==": "!=", "!=": "==", "<": "<=", "<=": "<", ">": ">=", ">=": ">", "&&": "||",
+          "||": "&&", "+": "-", "-": "+", "*": "/", "/": "*", "+=": "-=", "-=": "+=",
+          "*=": "/=", "/=": "*="}
+OPERATOR = re.compile(r"(?<= )(==|!=|<=|>=|&&|\|\||\+=|-=|\*=|/=|<|>|\+|-|\*|/)(?= |$)")
+UNARY = re.compile(r"(?<=[(=,\[ ])(-|!)(?=[\w(])")
+STEP = re.compile(r"\+\+|--")
+BOOLS = {"true": "false", "false": "true", "TRUE": "FALSE", "FALSE": "TRUE"}
+BOOL = re.compile(r"\b(true|false|TRUE|FALSE)\b")
+DECLARATION = re.compile(r"^(const |static |constexpr )*[\w:<>]+[\s*&]+\w+\s*[=;({\[]")
+ASSIGNMENT = re.compile(r"^\s*([\w.\[\]>-]+) = ([^;()]*);$")
+KEYWORDS = ("return", "delete", "case", "default", "using", "typedef", "static_assert", "goto",
+            "enum", "struct", "class", "friend", "extern", "namespace", "template")
+# The first line of a function definition or declaration: its parameters are no arguments.
+SIGNATURE = re.compile(r"^[\w:<>*&~\s]*\(")
+
+
+def masked(code):
+    """The line with the contents of its string and character literals blanked."""
+    return STRING.sub(lambda m: m.group(0)[0] + "_" * (len(m.group(0)) - 2) + m.group(0)[0], code)
+
+
+def code_lines(text):
+    """(index, code without comment) of each line outside block comments and directives."""
+    in_block = False
+    for i, line in enumerate(text.split("\n")):
+        if in_block:
+            in_block = "*/" not in line
+            continue
+        m = masked(line)
+        if m.lstrip().startswith("#"):
+            continue
+        if "/*" in m.split("//")[0]:
+            in_block = "*/" not in m
+            continue
+        cut = m.find("//")
+        yield i, line if cut < 0 else line[:cut]
+
+
+def blocks(stack, code):
+    """Follows the braces of a line: pushes True for a code block, False for a class,
+    enum, namespace or initialiser; returns whether the line starts inside code."""
+    inside = bool(stack) and stack[-1]
+    m = masked(code)
+    for i, c in enumerate(m):
+        if c == "{":
+            stack.append(not re.search(r"\b(struct|class|enum|namespace|union|extern)\b|=\s*$", m[:i]))
+        elif c == "}" and stack:
+            stack.pop()
+    return inside
+
+
+def is_statement(code, previous, inside=True):
+    """A whole statement on one line inside a function body, not a declaration or return."""
+    s = code.strip()
+    after = previous.strip().endswith((";", "{", "}")) or previous.strip().startswith("case ")
+    return (inside and s.endswith(";") and after
+            and masked(s).count("(") == masked(s).count(")") and not s.startswith(KEYWORDS)
+            and not DECLARATION.match(s) or s in ("break;", "continue;"))
+
+
+def indent(code):
+    return len(code) - len(code.lstrip())
+
+
+def independent(first, second):
+    """Two assignments without calls, neither reading what the other writes: their order
+    cannot matter."""
+    a, b = (ASSIGNMENT.match(re.sub(r"sizeof\s*\(\w*\)", "", masked(s))) for s in (first, second))
+    return bool(a and b) and a.group(1) != b.group(1) and a.group(1) not in b.group(2) \
+        and b.group(1) not in a.group(2)
+
+
+def numeric_change(text, suffix):
+    if text.lower().startswith("0x"):
+        return hex(int(text, 16) + 1) + suffix
+    if "." in text:
+        value = float(text)
+        return repr(value * 2 if value else 1.0) + suffix
+    return str(int(text) + 1) + suffix
+
+
+def arguments(code):
+    """(start, end) spans of the top-level arguments of each call wholly on the line."""
+    spans, stack = [], []
+    for i, c in enumerate(masked(code)):
+        if c in "({":
+            stack.append([i + 1])
+        elif c == "," and stack:
+            stack[-1].append(i + 1)
+        elif c in ")}" and stack:
+            starts = stack.pop()
+            ends = [s - 1 for s in starts[1:]] + [i]
+            spans.append(list(zip(starts, ends)))
+    return spans
+
+
+def line_mutants(code, previous, following, inside):
+    """(mutated code, description) of each single change to one line of code."""
+    m = masked(code)
+    out = []
+    for x in OPERATOR.finditer(m):
+        out.append((code[:x.start()] + BINARY[x.group(1)] + code[x.end():],
+                    f"'{x.group(1)}' -> '{BINARY[x.group(1)]}'"))
+    for x in UNARY.finditer(m):
+        out.append((code[:x.start()] + code[x.end():], f"remove unary '{x.group(1)}'"))
+    for x in STEP.finditer(m):
+        other = "--" if x.group(0) == "++" else "++"
+        out.append((code[:x.start()] + other + code[x.end():], f"'{x.group(0)}' -> '{other}'"))
+    for x in NUMBER.finditer(m):
+        new = numeric_change(x.group(1), x.group(2))
+        out.append((code[:x.start()] + new + code[x.end():], f"{x.group(0)} -> {new}"))
+    for x in BOOL.finditer(m):
+        out.append((code[:x.start()] + BOOLS[x.group(1)] + code[x.end():],
+                    f"{x.group(1)} -> {BOOLS[x.group(1)]}"))
+    for x in STRING.finditer(code):
+        if x.group(0)[0] != '"':
+            continue
+        parts = re.findall(r"\\x[0-9a-fA-F]+|\\.|.", x.group(0)[1:-1])
+        new = '"' + "".join(parts[:-1]) + '"' if parts else '"x"'
+        out.append((code[:x.start()] + new + code[x.end():], f"{x.group(0)} -> {new}"))
+    for call in [] if SIGNATURE.match(m) and not inside else arguments(code):
+        for (a0, a1), (b0, b1) in zip(call, call[1:]):
+            a, b = code[a0:a1].strip(), code[b0:b1].strip()
+            if a and b and a != b and "=" not in a + b:
+                swapped = code[:a0] + code[a0:a1].replace(a, b, 1) + code[a1:b0] + \
+                    code[b0:b1].replace(b, a, 1) + code[b1:]
+                out.append((swapped, f"swap arguments '{a}' and '{b}'"))
+    if is_statement(code, previous, inside):
+        out.append(("", "remove statement"))
+        if following is not None and is_statement(following, code) and \
+                following.strip() != code.strip() and indent(following) == indent(code) and \
+                not independent(code, following):
+            out.append((None, "swap with next statement"))
+    return out
+
+
+def find_mutants(path):
+    """Every mutant of one file: dicts with id, file, line (1-based), text and description."""
+    with open(os.path.join(ROOT, path), encoding="latin-1") as f:
+        text = f.read()
+    lines = text.split("\n")
+    code = dict(code_lines(text))
+    mutants, seen, previous, stack = [], set(), "{", []
+    for i in sorted(code):
+        inside = blocks(stack, code[i])
+        following = code.get(i + 1) if code.get(i + 1, "").strip() else None
+        for n, (new, description) in enumerate(line_mutants(code[i], previous, following, inside)):
+            changed = list(lines)
+            if new is None:  # swap with the next line
+                changed[i], changed[i + 1] = lines[i + 1], lines[i]
+            else:
+                changed[i] = new + lines[i][len(code[i]):]
+            result = "\n".join(changed)
+            if result != text and result not in seen:
+                seen.add(result)
+                mutants.append({"id": f"{path}:{i + 1}:{n}", "file": path, "line": i + 1,
+                                "text": lines[i].strip(), "description": description,
+                                "source": result})
+        previous = code[i] if code[i].strip() else previous
+    return mutants
+
+
+def load_equivalents():
+    """Entries (file, text in the line, description, reason) of the equivalent-mutant list."""
+    entries = []
+    if os.path.exists(EQUIVALENT_LIST):
+        for line in open(EQUIVALENT_LIST, encoding="utf-8"):
+            if line.strip() and not line.startswith("#"):
+                entries.append([p.strip() for p in line.rstrip("\n").split(" | ", 3)])
+    return entries
+
+
+def equivalent_reason(mutant, entries):
+    for file, text, description, reason in entries:
+        if file == mutant["file"] and text in mutant["text"] and description == mutant["description"]:
+            return reason
+    return None
+
+# ---- Building and running ----------------------------------------------------------------
+
+
+class Worker:
+    """A source tree and its build folder; worker 0 is the checkout itself."""
+
+    def __init__(self, number):
+        self.src = ROOT if number == 0 else os.path.join(ROOT, "build", f"mutate-src{number}")
+        self.build = os.path.join(ROOT, "build", "mutate" if number == 0 else f"mutate{number}")
+        self.backup = os.path.join(self.build, "backup")
+        if number:
+            for d in SYSTEM_DIRS + ("platform", "tests", "tools", "cmake"):
+                shutil.rmtree(os.path.join(self.src, d), ignore_errors=True)
+                shutil.copytree(os.path.join(ROOT, d), os.path.join(self.src, d))
+            shutil.copy(os.path.join(ROOT, "CMakeLists.txt"), self.src)
+
+    def restore_leftovers(self):
+        for base, _, names in os.walk(self.backup):
+            for name in names:
+                kept = os.path.join(base, name)
+                path = os.path.join(self.src, os.path.relpath(kept, self.backup))
+                print(f"mutate: restoring {path} left changed by an earlier run")
+                shutil.copy(kept, path)
+                os.remove(kept)
+
+    def configure(self):
+        if os.path.exists(os.path.join(self.build, "build.ninja")):
+            return
+        flags = ["-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS_DEBUG=-O1",
+                 "-DCMAKE_C_FLAGS_DEBUG=-O1"]
+        if shutil.which("ccache"):
+            flags += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        if shutil.which("ld.lld"):
+            flags.append("-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld")
+        subprocess.run(["cmake", "-S", self.src, "-B", self.build] + flags, check=True,
+                       stdout=subprocess.DEVNULL)
+
+    def build_tests(self):
+        return subprocess.run(["ninja", "-C", self.build] + TEST_TARGETS, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True).returncode == 0
+
+    def run_tests(self, timeout):
+        """'passed', 'failed' or 'timeout'; stops at the first failing test."""
+        env = dict(os.environ, VARNEL_UNATTENDED="1", ALSOFT_DRIVERS="null")
+        commands = [["./varnel_tests", "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)]]
+        commands += [["./deliverable_device_test_" + d] for d in DELIVERABLES]
+        deadline = time.monotonic() + timeout
+        for command in commands:
+            try:
+                result = subprocess.run(command + ["--gtest_fail_fast", "--gtest_brief=1"],
+                                        cwd=self.build, env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL,
+                                        timeout=max(1, deadline - time.monotonic()))
+            except subprocess.TimeoutExpired:
+                return "timeout"
+            if result.returncode != 0:
+                return "failed"
+        return "passed"
+
+    def try_mutant(self, mutant, timeout):
+        path = os.path.join(self.src, mutant["file"])
+        kept = os.path.join(self.backup, mutant["file"])
+        os.makedirs(os.path.dirname(kept), exist_ok=True)
+        shutil.copy(path, kept)
+        try:
+            with open(path, "w", encoding="latin-1", newline="") as f:
+                f.write(mutant["source"])
+            if not self.build_tests():
+                return "invalid"
+            return {"passed": "survived", "failed": "killed", "timeout": "timeout"}[
+                self.run_tests(timeout)]
+        finally:
+            shutil.copy(kept, path)
+            os.remove(kept)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--files", nargs="*", help="files to mutate (default: every system file)")
+    parser.add_argument("--sample", type=int, help="mutate only this many, drawn at random")
+    parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
+    parser.add_argument("--time-limit", type=float, default=60, help="minutes in all (default 60)")
+    parser.add_argument("--jobs", type=int, default=1, help="mutants tried at once (default 1)")
+    parser.add_argument("--only", nargs="*", help="mutant ids to try")
+    parser.add_argument("--list", action="store_true", help="list the mutants and stop")
+    parser.add_argument("--survivors", help="also write the survivors to this file")
+    args = parser.parse_args()
+
+    files = args.files or sorted(os.path.join(d, f) for d in SYSTEM_DIRS
+                                 for f in os.listdir(os.path.join(ROOT, d))
+                                 if f.endswith((".cpp", ".h")))
+    mutants = [m for f in files for m in find_mutants(os.path.relpath(os.path.abspath(f), ROOT))]
+    if args.only:
+        mutants = [m for m in mutants if m["id"] in args.only]
+    equivalents = load_equivalents()
+    skipped = [(m, r) for m in mutants for r in [equivalent_reason(m, equivalents)] if r]
+    mutants = [m for m in mutants if not equivalent_reason(m, equivalents)]
+    if args.sample and args.sample < len(mutants):
+        mutants = random.Random(args.seed).sample(mutants, args.sample)
+    # Headers last: a changed header rebuilds every file that includes it.
+    order = {m["id"]: n for n, m in enumerate(mutants)}
+    mutants.sort(key=lambda m: (m["file"].endswith(".h"), m["file"], m["line"], order[m["id"]]))
+    if args.list:
+        for m in mutants:
+            print(f"{m['id']}  {m['description']}  [{m['text']}]")
+        print(f"{len(mutants)} mutants, {len(skipped)} equivalent ones left out")
+        return 0
+    if not os.environ.get("DISPLAY") and not os.environ.get("MUTATE_INNER"):
+        os.environ["MUTATE_INNER"] = "1"
+        os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
+                 ["with-display.sh", sys.executable] + sys.argv)
+
+    for s in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(s, signal.default_int_handler)
+    workers = [Worker(n) for n in range(max(1, args.jobs))]
+    for w in workers:
+        w.restore_leftovers()
+        w.configure()
+        built = w.build_tests()
+        started = time.monotonic()
+        if not built or w.run_tests(600) != "passed":
+            print(f"mutate: the unchanged tests do not build and pass in {w.build}")
+            return 2
+    timeout = 3 * (time.monotonic() - started) + 10
+    print(f"mutate: {len(mutants)} mutants, test time limit {timeout:.0f} s each, "
+          f"{len(skipped)} equivalent ones left out")
+
+    stop_at = time.monotonic() + args.time_limit * 60
+    queue, results, lock = list(mutants), [], threading.Lock()
+
+    def work(w):
+        while time.monotonic() < stop_at:
+            with lock:
+                if not queue:
+                    return
+                m = queue.pop(0)
+            outcome = w.try_mutant(m, timeout)
+            with lock:
+                results.append((m, outcome))
+                print(f"[{len(results)}/{len(mutants)}] {outcome:8} {m['id']}  "
+                      f"{m['description']}  [{m['text']}]", flush=True)
+
+    threads = [threading.Thread(target=work, args=(w,), daemon=True) for w in workers[1:]]
+    for t in threads:
+        t.start()
+    try:
+        work(workers[0])
+        for t in threads:
+            t.join()
+    except KeyboardInterrupt:
+        print("mutate: interrupted")
+        stop_at = 0
+        for t in threads:
+            t.join()
+
+    count = {k: sum(1 for _, o in results if o == k) for k in ("killed", "timeout", "survived", "invalid")}
+    valid = count["killed"] + count["timeout"] + count["survived"]
+    killed = count["killed"] + count["timeout"]
+    survivors = sorted((m for m, o in results if o == "survived"), key=lambda m: (m["file"], m["line"]))
+    lines = [f"{m['file']}:{m['line']}: {m['description']}  [{m['text']}]  ({m['id']})" for m in survivors]
+    print("\nSurvivors:\n" + "\n".join(lines) if lines else "\nNo survivors.")
+    if args.survivors:
+        with open(args.survivors, "w") as f:
+            f.write("\n".join(lines) + "\n")
+    print(f"\nTried {len(results)} of {len(mutants)} mutants ({len(skipped)} equivalent not run); "
+          f"invalid (do not compile): {count['invalid']}")
+    if valid:
+        print(f"Killed {killed}/{valid} ({count['timeout']} by timeout): "
+              f"score {100.0 * killed / valid:.1f}%")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
