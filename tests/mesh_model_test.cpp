@@ -144,13 +144,23 @@ TEST_F(MeshModelTest, UnloadableMeshIsReportedOnceAndDrawsNothing) {
     EXPECT_EQ(world._11, 2.0f);
     EXPECT_EQ(world._41, 0.0f);
 
-    // A name too long for the path is a file that cannot be opened.
+    // A name too long for the path is a file that cannot be opened; a model that held a mesh
+    // before is left empty, not with the old mesh.
+    MeshModel loaded;
+    loaded.load("SegStraight.X");
+    ASSERT_NE(loaded.mesh, nullptr);
+    ID3DXMesh* oldMesh = loaded.mesh;
+    ID3DXBuffer* oldMaterials = loaded.materials;
     std::string longName = std::string(300, 'm') + ".X";
     ::testing::internal::CaptureStderr();
-    model.load(longName.c_str());
+    loaded.load(longName.c_str());
     report = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_EQ(loaded.mesh, nullptr);
+    EXPECT_EQ(loaded.materials, nullptr);
+    EXPECT_EQ(loaded.materialCount, 0u);
     EXPECT_NE(report.find(longName), std::string::npos);
+    oldMesh->Release();
+    oldMaterials->Release();
 }
 
 TEST_F(MeshModelTest, OnlyTheFirstThreeMaterialsAreKept) {
