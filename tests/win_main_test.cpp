@@ -8,6 +8,7 @@
 
 #include "app/application_state.h"
 #include "app/main_window.h"
+#include "app/release_all.h"
 #include "app/scene_objects.h"
 #include "graphics/hud.h"
 
@@ -31,10 +32,11 @@ struct Scenario {
     bool noDirect3D = false;
     bool noInput = false;
     bool noSound = false;
-    int postAtFrame = 0;   // after this frame two user messages are posted
-    int probeAtFrame = 0;  // after this frame the window procedure is called directly
-    int closeAtFrame = 0;  // after this frame the window gets WM_CLOSE
-    int escapeAtFrame = 0; // after this frame the keyboard delivers Escape
+    int postAtFrame = 0;      // after this frame two user messages are posted
+    int probeAtFrame = 0;     // after this frame the window procedure is called directly
+    int closeAtFrame = 0;     // after this frame the window gets WM_CLOSE
+    int escapeAtFrame = 0;    // after this frame the keyboard delivers Escape
+    bool afterTheEnd = false; // after WinMain: releaseAll once more, and an activation
 };
 
 Scenario scenario;
@@ -390,6 +392,12 @@ std::vector<std::string> runProgram(const Scenario& wanted) {
         camera.pitch = camera.distance = 1.0;
         journal().clear();
         record("WinMain -> %d", WinMain(givenInstance, nullptr, const_cast<LPSTR>(""), 5));
+        if (wanted.afterTheEnd) {
+            releaseAll();
+            record("released again");
+            record("WM_ACTIVATE without devices -> %ld",
+                   long(mainWindowProc(nullptr, WM_ACTIVATE, WA_ACTIVE, 0)));
+        }
         std::string text;
         for (const std::string& line : journal())
             text += line + "\n";
@@ -464,6 +472,7 @@ protected:
         run.postAtFrame = 1;
         run.probeAtFrame = 2;
         run.escapeAtFrame = 3;
+        run.afterTheEnd = true;
         lines = runProgram(run);
     }
     static inline std::vector<std::string> lines;
@@ -756,10 +765,14 @@ TEST_F(ProgramRun, EscapeReleasesEverythingOnceAndEnds) {
     EXPECT_EQ(lines[sent - 1], "PostQuitMessage(0)");
     const std::vector<std::string> expectedEnd = {
         "PeekMessageA((nil),0,0,1) -> WM_QUIT", "TranslateMessage(WM_QUIT)",
-        "DispatchMessageA(WM_QUIT)", "UnregisterClassA(\"VarnelWindow\",module)", "WinMain -> 0"};
-    std::vector<std::string> end = only({lines.begin() + sent + 1, lines.end()},
-                                        {"PeekMessageA", "keyboard.", "device.", "Translate",
-                                         "Dispatch", "UnregisterClassA", "WinMain"});
+        "DispatchMessageA(WM_QUIT)", "UnregisterClassA(\"VarnelWindow\",module)", "WinMain -> 0",
+        // A second releaseAll finds nothing left to release, and an activation without input
+        // devices acquires nothing.
+        "released again", "WM_ACTIVATE without devices -> 0"};
+    std::vector<std::string> end =
+        only({lines.begin() + sent + 1, lines.end()},
+             {"PeekMessageA", "keyboard.", "device.", "Translate", "Dispatch", "UnregisterClassA",
+              "WinMain", "released", "WM_ACTIVATE"});
     EXPECT_EQ(joined(end), joined(expectedEnd));
 }
 
