@@ -413,6 +413,9 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
     using Recorder::Recorder;
     // When set, the next GetDeviceData delivers one press of this key instead of the real data.
     DWORD pendingKey = 0;
+    // When above 0, the read after this many delivers Escape, so that a program that stopped
+    // presenting frames still ends.
+    int readsBeforeEscape = 0;
 
     HRESULT GetProperty(REFGUID p, LPDIPROPHEADER h) override { return inner->GetProperty(p, h); }
     HRESULT SetProperty(REFGUID p, LPCDIPROPHEADER h) override {
@@ -434,6 +437,8 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
     HRESULT GetDeviceData(DWORD size, LPDIDEVICEOBJECTDATA data, LPDWORD count,
                           DWORD flags) override {
         record("%s.GetDeviceData", name.c_str());
+        if (readsBeforeEscape > 0 && --readsBeforeEscape == 0)
+            pendingKey = DIK_ESCAPE;
         if (pendingKey != 0 && *count > 0) {
             data[0] = {pendingKey, 0x80, 0, 0, 0};
             *count = 1;
@@ -456,6 +461,7 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
 struct RecordingInput final : Recorder<IDirectInput8A> {
     using Recorder::Recorder;
     RecordingInputDevice* keyboard = nullptr;
+    int keyboardReadsBeforeEscape = 0; // given to the keyboard when it is created
 
     HRESULT CreateDevice(REFGUID which, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) override {
         const char* name = which == GUID_SysKeyboard ? "keyboard" : "mouse";
@@ -465,8 +471,10 @@ struct RecordingInput final : Recorder<IDirectInput8A> {
         *out = nullptr;
         if (SUCCEEDED(result)) {
             auto* device = new RecordingInputDevice(created, name);
-            if (which == GUID_SysKeyboard)
+            if (which == GUID_SysKeyboard) {
                 keyboard = device;
+                device->readsBeforeEscape = keyboardReadsBeforeEscape;
+            }
             *out = device;
         }
         return result;

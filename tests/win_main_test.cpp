@@ -158,8 +158,11 @@ HRESULT __wrap__Z18DirectInput8CreateP11HINSTANCE__jRK4GUIDPPvP8IUnknown(HINSTAN
     HRESULT result = __real__Z18DirectInput8CreateP11HINSTANCE__jRK4GUIDPPvP8IUnknown(
         GetModuleHandleA(nullptr), version, riid, reinterpret_cast<LPVOID*>(&created), outer);
     *out = nullptr;
-    if (SUCCEEDED(result))
-        *out = recordedInput = new RecordingInput(created, "input");
+    if (SUCCEEDED(result)) {
+        recordedInput = new RecordingInput(created, "input");
+        recordedInput->keyboardReadsBeforeEscape = 100; // a program that stopped drawing ends
+        *out = recordedInput;
+    }
     return result;
 }
 
