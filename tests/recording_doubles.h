@@ -338,8 +338,8 @@ struct RecordingListener final : Recorder<IDirectSound3DListener8> {
     }
 };
 
-// A sound buffer: the primary buffer, a master sound or a duplicate. Only its Release and the
-// listener it gives out are recorded; the per-frame volume and position calls are not.
+// A sound buffer: the primary buffer, a master sound or a duplicate. Only its Play, its Release
+// and the listener it gives out are recorded; the per-frame volume and position calls are not.
 struct RecordingBuffer final : Recorder<IDirectSoundBuffer> {
     using Recorder::Recorder;
 
@@ -363,7 +363,10 @@ struct RecordingBuffer final : Recorder<IDirectSoundBuffer> {
                  DWORD f) override {
         return inner->Lock(o, b, p1, b1, p2, b2, f);
     }
-    HRESULT Play(DWORD r, DWORD p, DWORD f) override { return inner->Play(r, p, f); }
+    HRESULT Play(DWORD r, DWORD p, DWORD f) override {
+        record("%s.Play(%lu)", name.c_str(), (unsigned long)f);
+        return inner->Play(r, p, f);
+    }
     HRESULT SetCurrentPosition(DWORD p) override { return inner->SetCurrentPosition(p); }
     HRESULT SetFormat(LPCWAVEFORMATEX f) override { return inner->SetFormat(f); }
     HRESULT SetVolume(LONG v) override { return inner->SetVolume(v); }

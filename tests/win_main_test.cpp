@@ -40,6 +40,22 @@ struct Scenario {
 };
 
 Scenario scenario;
+int journalOutput = -1; // the child's end of the pipe to the test
+int peeks = 0;
+
+// Hands the journal to the test and ends the child.
+[[noreturn]] void endChild() {
+    std::string text;
+    for (const std::string& line : journal())
+        text += line + "\n";
+    for (size_t done = 0; done < text.size();) {
+        ssize_t written = write(journalOutput, text.data() + done, text.size() - done);
+        if (written <= 0)
+            break;
+        done += size_t(written);
+    }
+    _exit(0);
+}
 DWORD scriptedClock = 5000;
 RecordingInput* recordedInput = nullptr;
 
@@ -297,6 +313,11 @@ BOOL __wrap__Z16UnregisterClassAPKcP11HINSTANCE__(LPCSTR className, HINSTANCE in
 BOOL __real__Z12PeekMessageAP3MSGP6HWND__jjj(LPMSG, HWND, UINT, UINT, UINT);
 BOOL __wrap__Z12PeekMessageAP3MSGP6HWND__jjj(LPMSG msg, HWND window, UINT first, UINT last,
                                              UINT remove) {
+    // A loop that never ends is cut short here, with what it did so far.
+    if (++peeks > 500) {
+        record("the loop did not end");
+        endChild();
+    }
     BOOL result;
     {
         LayerCall call;
@@ -386,6 +407,7 @@ std::vector<std::string> runProgram(const Scenario& wanted) {
     pid_t child = fork();
     if (child == 0) {
         close(channel[0]);
+        journalOutput = channel[1];
         alarm(60);
         scenario = wanted;
         // Values that start-up must overwrite.
@@ -401,16 +423,7 @@ std::vector<std::string> runProgram(const Scenario& wanted) {
             record("WM_ACTIVATE without devices -> %ld",
                    long(mainWindowProc(nullptr, WM_ACTIVATE, WA_ACTIVE, 0)));
         }
-        std::string text;
-        for (const std::string& line : journal())
-            text += line + "\n";
-        for (size_t done = 0; done < text.size();) {
-            ssize_t written = write(channel[1], text.data() + done, text.size() - done);
-            if (written <= 0)
-                break;
-            done += size_t(written);
-        }
-        _exit(0);
+        endChild();
     }
     close(channel[1]);
     std::string text;
@@ -534,6 +547,17 @@ TEST_F(ProgramRun, StartsUpInItsFixedOrder) {
     EXPECT_EQ(joined(startUp), joined(expected));
 }
 
+TEST_F(ProgramRun, TrainStandsPlacedWithItsRunningNoisesBeforeTheFirstFrame) {
+    // Every bogie's running noise loops from the consist's build on, before the clock starts;
+    // placed without clacks and moving 14 units a frame, the train crosses no rail joint here.
+    std::vector<std::string> plays = only(lines, {"copy.Play", "timeGetTime"});
+    std::vector<std::string> expected(20, "copy.Play(1)");
+    expected.push_back("timeGetTime -> 5000");
+    ASSERT_GE(plays.size(), expected.size());
+    EXPECT_EQ(joined({plays.begin(), plays.begin() + 21}), joined(expected));
+    EXPECT_EQ(only(lines, {"copy.Play"}).size(), 20u);
+}
+
 TEST_F(ProgramRun, FirstFrameStartsFromTheStartValues) {
     const std::vector<std::string> expected = {
         "start: passenger=0 cars=10 position=500 speed=711.11114501953125 "
@@ -607,7 +631,7 @@ TEST_F(ProgramRun, FrameRunsItsStepsInOrder) {
             frames.back().push_back("draw " + mesh);
         } else if (startsWith(line, "font.DrawTextA")) {
             frames.back().push_back("text");
-        } else if (!startsWith(line, "device.SetTexture") &&
+        } else if (!startsWith(line, "device.SetTexture") && !startsWith(line, "copy.Play") &&
                    line.find(".DrawSubset(") == std::string::npos) {
             frames.back().push_back(line);
         }
@@ -750,7 +774,7 @@ void expectReleaseFrom(const std::vector<std::string>& lines, size_t from) {
     expected.push_back("PostQuitMessage(0)");
     std::vector<std::string> actual =
         only({lines.begin() + std::min(from, lines.size()), lines.end()},
-             {"copy.", "font.", "device.", "direct3D.", "clack.", "running.", "listener.",
+             {"copy.Release", "font.", "device.", "direct3D.", "clack.", "running.", "listener.",
               "primary.", "sound.", "mouse.", "keyboard.", "input.", "PostQuitMessage"});
     EXPECT_EQ(joined(actual), joined(expected));
     for (const std::string& release : releaseOrder)
