@@ -1,6 +1,8 @@
 // One deliverable's device: built once per deliverable with its VARNEL_HARDWARE_VP and
 // VARNEL_IMMEDIATE_PRESENT, it creates the device on a real hidden window through
-// createGraphicsDevice and checks the behaviour flag and the presentation interval.
+// createGraphicsDevice and checks the behaviour flag and the presentation interval against
+// EXPECTED_BEHAVIOUR_FLAGS and EXPECTED_PRESENT_INTERVAL, the values of the deliverable's row
+// written out as numbers.
 #include "app/application_state.h"
 #include "graphics/graphics_device.h"
 
@@ -28,21 +30,17 @@ TEST(DeliverableDevice, CreatesItsDeviceWithExactlyItsFlagAndInterval) {
 
     D3DDEVICE_CREATION_PARAMETERS creation = {};
     ASSERT_EQ(device->GetCreationParameters(&creation), D3D_OK);
-    const DWORD expectedFlag = VARNEL_HARDWARE_VP ? D3DCREATE_HARDWARE_VERTEXPROCESSING
-                                                  : D3DCREATE_SOFTWARE_VERTEXPROCESSING;
-    EXPECT_EQ(creation.BehaviorFlags, expectedFlag);
+    EXPECT_EQ(creation.BehaviorFlags, DWORD(EXPECTED_BEHAVIOUR_FLAGS));
 
     IDirect3DSwapChain9* swapChain = nullptr;
     ASSERT_EQ(device->GetSwapChain(0, &swapChain), D3D_OK);
     D3DPRESENT_PARAMETERS presentation = {};
     swapChain->GetPresentParameters(&presentation);
     swapChain->Release();
-    const UINT expectedInterval =
-        VARNEL_IMMEDIATE_PRESENT ? D3DPRESENT_INTERVAL_IMMEDIATE : D3DPRESENT_INTERVAL_DEFAULT;
-    EXPECT_EQ(presentation.PresentationInterval, expectedInterval);
+    EXPECT_EQ(presentation.PresentationInterval, UINT(EXPECTED_PRESENT_INTERVAL));
 
     // The default interval waits for the display's refresh (at most 240 Hz) at each Present.
-    if (!VARNEL_IMMEDIATE_PRESENT) {
+    if (EXPECTED_PRESENT_INTERVAL == 0) {
         const auto start = std::chrono::steady_clock::now();
         for (int frame = 0; frame < 7; ++frame)
             device->Present(nullptr, nullptr, nullptr, nullptr);

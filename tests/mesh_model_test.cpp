@@ -144,13 +144,23 @@ TEST_F(MeshModelTest, UnloadableMeshIsReportedOnceAndDrawsNothing) {
     EXPECT_EQ(world._11, 2.0f);
     EXPECT_EQ(world._41, 0.0f);
 
-    // A name too long for the path is a file that cannot be opened.
+    // A name too long for the path is a file that cannot be opened; a model that held a mesh
+    // before is left empty, not with the old mesh.
+    MeshModel loaded;
+    loaded.load("SegStraight.X");
+    ASSERT_NE(loaded.mesh, nullptr);
+    ID3DXMesh* oldMesh = loaded.mesh;
+    ID3DXBuffer* oldMaterials = loaded.materials;
     std::string longName = std::string(300, 'm') + ".X";
     ::testing::internal::CaptureStderr();
-    model.load(longName.c_str());
+    loaded.load(longName.c_str());
     report = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_EQ(loaded.mesh, nullptr);
+    EXPECT_EQ(loaded.materials, nullptr);
+    EXPECT_EQ(loaded.materialCount, 0u);
     EXPECT_NE(report.find(longName), std::string::npos);
+    oldMesh->Release();
+    oldMaterials->Release();
 }
 
 TEST_F(MeshModelTest, OnlyTheFirstThreeMaterialsAreKept) {
@@ -162,18 +172,21 @@ TEST_F(MeshModelTest, OnlyTheFirstThreeMaterialsAreKept) {
     std::fputs(fourMaterialMesh, file);
     std::fclose(file);
 
+    // Another texture first, so that the cache holds more than one entry.
+    INT other = -1;
+    ASSERT_TRUE(textureCache.findOrLoad("quad_b.bmp", other));
     model.textureIndex[1] = 5;
     model.load("Quad.X");
     ASSERT_NE(model.mesh, nullptr);
     EXPECT_EQ(model.materialCount, 3u);
-    EXPECT_EQ(model.textureIndex[0], 0);
+    EXPECT_EQ(model.textureIndex[0], 1);
     EXPECT_EQ(model.textureIndex[1], noTexture);
-    EXPECT_EQ(model.textureIndex[2], 0);
+    EXPECT_EQ(model.textureIndex[2], 1);
     // The fourth material's texture was never loaded.
-    EXPECT_EQ(textureCache.count, 1);
+    EXPECT_EQ(textureCache.count, 2);
 
     // The last subset drawn is the third, with the shared texture.
-    EXPECT_EQ(textureAfterDrawing(), textureCache.textureAt(0));
+    EXPECT_EQ(textureAfterDrawing(), textureCache.textureAt(1));
     // A subset whose index names no entry is drawn untextured.
     model.textureIndex[2] = 99;
     EXPECT_EQ(textureAfterDrawing(), nullptr);

@@ -9,8 +9,21 @@
 
 namespace {
 
-const char* const deliverables[] = {"./varnel-swvp-immediate", "./varnel-hwvp-default",
-                                    "./varnel-swvp-default", "./varnel-hwvp-immediate"};
+// Each program with the device its build must create: software (0x20) or hardware (0x40)
+// vertex processing and no other flag, immediate (0x80000000) or default (0) presentation.
+const struct {
+    const char* name;
+    const char* creation;
+} deliverables[] = {
+    {"./varnel-swvp-immediate",
+     "device created: behaviour flags 0x00000020, presentation interval 0x80000000\n"},
+    {"./varnel-hwvp-default",
+     "device created: behaviour flags 0x00000040, presentation interval 0x00000000\n"},
+    {"./varnel-swvp-default",
+     "device created: behaviour flags 0x00000020, presentation interval 0x00000000\n"},
+    {"./varnel-hwvp-immediate",
+     "device created: behaviour flags 0x00000040, presentation interval 0x80000000\n"},
+};
 
 int countOf(const std::string& text, const std::string& part) {
     int count = 0;
@@ -57,9 +70,9 @@ TEST(ProgramStartUp, WithoutASoundDeviceReportsItAndNeverShowsTheWindow) {
 TEST(ProgramShutdown, EveryDeliverableClosesFromTheWindowManagerWithExitCodeZero) {
     XDisplay display;
     ASSERT_TRUE(display.open());
-    for (const char* name : deliverables) {
-        SCOPED_TRACE(name);
-        RunningProgram program(name, {"VARNEL_UNATTENDED=1", "VARNEL_FRAME_REPORT=1"});
+    for (const auto& deliverable : deliverables) {
+        SCOPED_TRACE(deliverable.name);
+        RunningProgram program(deliverable.name, {"VARNEL_UNATTENDED=1", "VARNEL_FRAME_REPORT=1"});
         ASSERT_TRUE(program.started());
         unsigned long window = display.findWindow("Varnel", 15000);
         ASSERT_NE(window, 0u) << program.errorOutput();
@@ -68,9 +81,16 @@ TEST(ProgramShutdown, EveryDeliverableClosesFromTheWindowManagerWithExitCodeZero
         ASSERT_TRUE(display.requestClose(window));
         ASSERT_TRUE(program.waitForExit(10000)) << program.errorOutput();
         EXPECT_EQ(program.exitCode(), 0);
-        // The device is released once: its closing frame report appears exactly once (in a
-        // slow build it may have no frames to report yet).
-        EXPECT_EQ(countOf(program.errorOutput(), "frame rate: "), 1) << program.errorOutput();
+        // One device, created with the settings of this build, and its one closing report.
+        // (The order and count of the program's own releases are checked in win_main_test.)
+        EXPECT_EQ(countOf(program.errorOutput(), "device created: "), 1) << program.errorOutput();
+        EXPECT_NE(program.errorOutput().find(deliverable.creation), std::string::npos)
+            << program.errorOutput();
+        // The closing report: an average, or in a slow build no frames yet.
+        EXPECT_EQ(countOf(program.errorOutput(), "fps average over") +
+                      countOf(program.errorOutput(), "frame rate: no frames presented"),
+                  1)
+            << program.errorOutput();
         EXPECT_EQ(countOf(program.errorOutput(), "Ошибка"), 0) << program.errorOutput();
     }
 }

@@ -109,6 +109,8 @@ TEST_F(TextureCacheTest, NamesBeyondNinetyTwoCharactersAreNotOpened) {
     std::string tooLong = std::string(89, 'n') + ".bmp";
     writeBitmap(longest, 4);
     writeBitmap(tooLong, 8);
+    // What a path cut at 99 characters would open instead.
+    writeBitmap(tooLong.substr(0, tooLong.size() - 1), 16);
     INT index = -1;
     EXPECT_TRUE(cache.findOrLoad(longest.c_str(), index));
     EXPECT_EQ(index, 0);

@@ -6,7 +6,8 @@ constant, an arithmetic operator or sign, a boolean argument or the order of two
 the order of two adjacent statements, a text literal, or a removed statement. After each
 change it rebuilds the fast test programs in build/mutate (-O1, ccache, lld when there) and
 runs them: varnel_tests without the end-to-end suites that start the real programs or Wine,
-and the four deliverable device tests. A mutant is "killed" when a test fails, crashes or
+the program's WinMain with its calls recorded (win_main_test) and the four deliverable device
+tests. A mutant is "killed" when a test fails, crashes or
 runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
 Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
 
@@ -28,7 +29,8 @@ EQUIVALENT_LIST = os.path.join(ROOT, "tools", "mutate-equivalent.txt")
 E2E_SUITES = ("DamagedData", "BadData", "OverlayInputEndToEnd", "ProgramStartUp",
               "ProgramShutdown", "ProgramPicture", "SoundEndToEnd", "WindowsProgramUnderWine")
 DELIVERABLES = ("swvp_immediate", "hwvp_default", "swvp_default", "hwvp_immediate")
-TEST_TARGETS = ["varnel_tests"] + ["deliverable_device_test_" + d for d in DELIVERABLES]
+TEST_TARGETS = (["varnel_tests", "win_main_test"] +
+                ["deliverable_device_test_" + d for d in DELIVERABLES])
 
 # ---- Finding mutants ---------------------------------------------------------------------
 
@@ -265,6 +267,7 @@ class Worker:
         """'passed', 'failed' or 'timeout'; stops at the first failing test."""
         env = dict(os.environ, VARNEL_UNATTENDED="1", ALSOFT_DRIVERS="null")
         commands = [["./varnel_tests", "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)]]
+        commands += [["./win_main_test"]]
         commands += [["./deliverable_device_test_" + d] for d in DELIVERABLES]
         deadline = time.monotonic() + timeout
         for command in commands:

@@ -136,7 +136,12 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
     const char* report = std::getenv("VARNEL_FRAME_REPORT");
     SDL_DisplayMode mode = {};
     int refresh = SDL_GetWindowDisplayMode(sdlWindow, &mode) == 0 ? mode.refresh_rate : 0;
-    device->clock.start(report != nullptr && std::strcmp(report, "1") == 0, !immediate, refresh);
+    const bool reportFrames = report != nullptr && std::strcmp(report, "1") == 0;
+    if (reportFrames)
+        std::fprintf(stderr,
+                     "device created: behaviour flags 0x%08x, presentation interval 0x%08x\n",
+                     unsigned(behaviorFlags), unsigned(presentation->PresentationInterval));
+    device->clock.start(reportFrames, !immediate, refresh);
 
     *result = device;
     return D3D_OK;
