@@ -421,6 +421,22 @@ TEST_F(D3dxMeshTest, MissingOrMalformedFilesLoadNothing) {
     std::string hugeCount = noMaterials;
     hugeCount.replace(hugeCount.find(" 3;"), 3, " 2147483647;");
     expectNothingLoaded(device, write("HugeCount.x", hugeCount));
+    // A stray token between the face indices and the materials of a list; the importer read
+    // the list wrongly and crashed on it. The same list without it loads.
+    const char* strayToken = "xof 0303txt 0032\nMesh {\n 3;\n 0.0;0.0;0.0;,\n 1.0;0.0;0.0;,\n"
+                             " 1.0;1.0;0.0;;\n 1;\n 3;0,1,2;;\n MeshMaterialList {\n  1;\n"
+                             "  1;\n  0;x\n  Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;;"
+                             " 0.0;0.0;0.0;; }\n }\n}\n";
+    expectNothingLoaded(device, write("StrayToken.x", strayToken));
+    std::string clean = strayToken;
+    clean.replace(clean.find("0;x"), 3, "0;;");
+    ID3DXMesh* mesh = nullptr;
+    DWORD materialCount = 0;
+    ASSERT_EQ(D3DXLoadMeshFromXA(write("Clean.x", clean).c_str(), D3DXMESH_SYSTEMMEM, device,
+                                 nullptr, nullptr, nullptr, &materialCount, &mesh),
+              D3D_OK);
+    EXPECT_EQ(materialCount, 1u);
+    mesh->Release();
     BinaryXWriter x;
     x.open("Mesh");
     x.ints({3});

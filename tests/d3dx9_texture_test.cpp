@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -224,5 +225,25 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
     std::ofstream(folder / "Large.tga", std::ios::binary).write(large, 18) << "rgbrgb";
     EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Large.tga").string().c_str(), &texture),
               0);
+    // PNG files whose chunks do not fit the file: a chunk declaring 2.6 MB in a file of a few
+    // hundred bytes (the decoder went on reading it for seconds), and a file cut before its end
+    // chunk. The whole file loads.
+    const std::vector<uint32_t> pixels(4, 0xFF336699);
+    const std::string whole = pngFile(2, 2, pixels);
+    std::string longChunk = whole;
+    longChunk.insert(whole.size() - 12, std::string("\x00\x28\x02\x74tRNS", 8) + "abcd");
+    std::string cut = whole.substr(0, whole.size() - 12);
+    const std::pair<const char*, const std::string*> files[] = {
+        {"Whole.png", &whole}, {"LongChunk.png", &longChunk}, {"Cut.png", &cut}};
+    for (const auto& [name, bytes] : files) {
+        std::ofstream(folder / name, std::ios::binary)
+            .write(bytes->data(), std::streamsize(bytes->size()));
+        texture = nullptr;
+        HRESULT result =
+            D3DXCreateTextureFromFileA(device, (folder / name).string().c_str(), &texture);
+        EXPECT_EQ(SUCCEEDED(result), bytes == &whole) << name;
+        if (texture != nullptr)
+            texture->Release();
+    }
 #endif
 }

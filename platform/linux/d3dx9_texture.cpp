@@ -66,6 +66,27 @@ uint32_t bigEndian(const std::string& bytes, size_t at, int size) {
     return value;
 }
 
+// Whether every chunk of a PNG file lies inside the file, up to its end chunk. The decoder
+// would otherwise go on reading a chunk that declares more bytes than the file holds.
+bool pngChunksFit(std::ifstream& file) {
+    file.clear();
+    file.seekg(0, std::ios::end);
+    const uint64_t fileSize = uint64_t(file.tellg());
+    for (uint64_t at = 8; at + 12 <= fileSize;) {
+        std::string chunk(8, '\0');
+        file.seekg(std::streamoff(at));
+        if (!file.read(chunk.data(), 8))
+            return false;
+        const uint64_t end = at + 12 + bigEndian(chunk, 0, 4);
+        if (end > fileSize)
+            return false;
+        if (chunk.compare(4, 4, "IEND") == 0)
+            return true;
+        at = end;
+    }
+    return false;
+}
+
 // The format and the declared size, from the first bytes of the file: BMP, PNG and JPEG by
 // their signatures, TGA, which has none, by a name ending in ".tga".
 ImageHeader readImageHeader(const std::string& path) {
@@ -84,7 +105,7 @@ ImageHeader readImageHeader(const std::string& path) {
             header.height = uint64_t(std::abs(int64_t(int32_t(header.height))));
         }
     } else if (bytes.size() >= 24 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
-        header.format = ImageFormat::png;
+        header.format = pngChunksFit(file) ? ImageFormat::png : ImageFormat::unknown;
         header.width = bigEndian(bytes, 16, 4);
         header.height = bigEndian(bytes, 20, 4);
     } else if (bytes.size() >= 4 && bytes.compare(0, 2, "\xff\xd8") == 0) {

@@ -241,15 +241,27 @@ bool materialListsHoldMaterials(const std::string& bytes) {
     int listDepth = -1; // the depth inside the material list being read, or -1
     bool listHasMaterial = false;
     bool listNamed = false; // the last name was "MeshMaterialList"
+    // In a text file a list begins with exactly its two counts and its face indices, and then
+    // holds only materials: a stray token there makes the importer read the materials wrongly.
+    const bool text = bytes.compare(8, 4, "txt ") == 0;
+    uint64_t listNumbers = 0, listNumbersExpected = 2;
+    std::string previousInList;
     for (;;) {
         switch (tokens.next(name)) {
         case Token::openBrace:
+            if (text && listDepth >= 0 && depth == listDepth && listNumbers != listNumbersExpected)
+                return false;
             ++depth;
-            if (listDepth >= 0 && depth == listDepth + 1)
+            if (listDepth >= 0 && depth == listDepth + 1) {
                 listHasMaterial = true;
+                previousInList.clear();
+            }
             if (listNamed && listDepth < 0) {
                 listDepth = depth;
                 listHasMaterial = false;
+                listNumbers = 0;
+                listNumbersExpected = 2;
+                previousInList.clear();
             }
             listNamed = false;
             break;
@@ -263,12 +275,26 @@ bool materialListsHoldMaterials(const std::string& bytes) {
             listNamed = false;
             break;
         case Token::name:
+            if (text && listDepth >= 0 && depth == listDepth) {
+                if (listNumbers < listNumbersExpected) {
+                    if (name.size() > 19 ||
+                        name.find_first_not_of("0123456789") != std::string::npos)
+                        return false;
+                    if (++listNumbers == 2)
+                        listNumbersExpected = 2 + std::stoull(name);
+                } else if (name != "Material" && previousInList != "Material") {
+                    return false;
+                }
+                previousInList = name;
+            }
             if (name == "MeshMaterialList")
                 listNamed = true;
             else if (!listNamed || listDepth >= 0)
                 listNamed = false;
             break;
         case Token::other:
+            if (text && listDepth >= 0 && depth == listDepth)
+                return false;
             listNamed = false;
             break;
         case Token::end:
