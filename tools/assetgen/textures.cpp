@@ -162,7 +162,7 @@ Image grass() {
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
             double dry = std::clamp(patches[y * size + x] + 0.3, 0.0, 1.0);
-            Color c = mix({0.27, 0.40, 0.15}, {0.46, 0.45, 0.24}, dry * 0.35);
+            Color c = mix({0.22, 0.34, 0.13}, {0.40, 0.39, 0.21}, dry * 0.35);
             image.at(x, y) = c * (0.8 + 0.3 * tufts[y * size + x] + 0.12 * random.signedUniform());
         }
     }
