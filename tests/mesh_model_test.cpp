@@ -6,6 +6,7 @@
 #include "graphics/placed_object.h"
 #include "graphics/texture_cache.h"
 #include "graphics_device_fixture.h"
+#include "scene_setup.h"
 
 namespace {
 
@@ -47,11 +48,7 @@ protected:
             model.materials->Release();
         }
         // The scene's cache holds textures of this test's device: empty it with the device.
-        while (textureCache.count > 0) {
-            --textureCache.count;
-            textureCache.entries[textureCache.count]->texture->Release();
-            delete textureCache.entries[textureCache.count];
-        }
+        emptyTextureCache();
         GraphicsDeviceTest::TearDown();
     }
 

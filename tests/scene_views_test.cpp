@@ -37,7 +37,7 @@ protected:
         // The scene's models, loaded with this device: a cache filled by an earlier device of
         // this process would hand out that device's textures.
         ensureSceneTypes();
-        textureCache.count = 0;
+        emptyTextureCache();
         const struct {
             MeshModel* model;
             const char* file;
@@ -59,6 +59,7 @@ protected:
 
     void TearDown() override {
         train.clear();
+        emptyTextureCache();
         camera = OrbitCamera();
         if (appState.graphicsDevice != nullptr)
             appState.graphicsDevice->Release();
