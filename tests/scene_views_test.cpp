@@ -46,6 +46,11 @@ protected:
             {&truckType, "CarTruck.X"},       {&goodsCarType, "GoodsCar.X"},
             {&tankCarType, "Cistern.X"},      {&passengerCarType, "PseudoPassengerCar.X"}};
         for (const auto& entry : models) {
+            // Building the types may have loaded them already, with this device.
+            if (entry.model->mesh != nullptr)
+                entry.model->mesh->Release();
+            if (entry.model->materials != nullptr)
+                entry.model->materials->Release();
             entry.model->load(entry.file);
             ASSERT_NE(entry.model->mesh, nullptr) << entry.file;
         }
