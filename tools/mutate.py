@@ -233,7 +233,10 @@ class Worker:
         self.build = os.path.join(self.src, "build", "mutate")
         self.backup = os.path.join(self.build, "backup")
         if number:
-            for d in SYSTEM_DIRS + ("platform", "tests", "tools", "cmake"):
+            # Every folder of the checkout but the build output: the build reads them all.
+            folders = [d for d in sorted(os.listdir(ROOT)) if d != "build" and
+                       not d.startswith(".") and os.path.isdir(os.path.join(ROOT, d))]
+            for d in folders:
                 shutil.rmtree(os.path.join(self.src, d), ignore_errors=True)
                 shutil.copytree(os.path.join(ROOT, d), os.path.join(self.src, d))
             shutil.copy(os.path.join(ROOT, "CMakeLists.txt"), self.src)
