@@ -250,13 +250,15 @@ TEST_F(SoundEndToEnd, RunningNoiseAndClacksFollowTheTrainToAStop) {
     }
     Clock::time_point reported = Clock::now();
 
-    // Six Page Down from the 60 km/h target: the train brakes from about 20 km/h to a stop,
-    // which takes about 7 s at 100 units/s².
+    // Six Page Down from the 60 km/h target: the train, which started at 711 units/s (20 km/h)
+    // and gains 100 units/s² towards that target, brakes at 100 units/s² to a stop.
     xdotool("windowfocus --sync " + std::to_string(window));
     pause(300);
     typeKey(window, "Next", 6);
     Clock::time_point braking = Clock::now();
-    pause(10500);
+    double sinceFirstFrame = 2.0 + secondsBetween(reported, braking);
+    double brakingSpeed = std::min(711.1 + 100.0 * sinceFirstFrame, 2133.3);
+    pause(int(1000.0 * (brakingSpeed / 100.0 + 3.5)));
     typeKey(window, "Escape");
     ASSERT_TRUE(program.waitForExit(10000));
     EXPECT_EQ(program.exitCode(), 0) << program.errorOutput();
@@ -269,28 +271,29 @@ TEST_F(SoundEndToEnd, RunningNoiseAndClacksFollowTheTrainToAStop) {
     ASSERT_GE(start, 0.0) << "the recording is silent";
     // The recording starts with the device, before the scene is loaded; the report came two
     // seconds after the first frame, and braking started this long after the report.
-    double brake = start + 2.0 + secondsBetween(reported, braking);
-    ASSERT_GT(capture.seconds(), brake + 10.0);
+    double brake = start + sinceFirstFrame;
+    double stop = brake + brakingSpeed / 100.0;
+    ASSERT_GT(capture.seconds(), stop + 3.0);
 
     double earlyFrom = start + 0.2, earlyTo = start + 2.2; // about 20 km/h
-    double lateFrom = brake + 4.0, lateTo = brake + 7.0;   // from about 9 km/h to rest
-    double restFrom = brake + 9.5, restTo = capture.seconds() - 0.3;
+    double lateFrom = stop - 3.0, lateTo = stop;           // from about 9 km/h to rest
+    double restFrom = stop + 2.5, restTo = capture.seconds() - 0.3;
     int early = sound.onsetsBetween(earlyFrom, earlyTo);
     int late = sound.onsetsBetween(lateFrom, lateTo);
     int rest = sound.onsetsBetween(restFrom, restTo);
     double earlyNoise = sound.runningLevel(earlyFrom, earlyTo);
     double lateNoise = sound.runningLevel(lateFrom, lateTo);
-    std::printf("capture %.1f s at %d Hz; train heard from %.2f s, braking from %.2f s\n"
+    std::printf("capture %.1f s at %d Hz; train heard from %.2f s, braking from %.2f s to %.2f s\n"
                 "clacks: %d in [%.1f, %.1f) s, %d in [%.1f, %.1f) s, %d at rest after %.1f s\n"
                 "running noise RMS between clacks: %.4f, then %.4f\n",
-                capture.seconds(), capture.rate, start, brake, early, earlyFrom, earlyTo, late,
-                lateFrom, lateTo, rest, restFrom, earlyNoise, lateNoise);
+                capture.seconds(), capture.rate, start, brake, stop, early, earlyFrom, earlyTo,
+                late, lateFrom, lateTo, rest, restFrom, earlyNoise, lateNoise);
 
     // 40 axles cross a joint every 3200 units: at 20 km/h about 9 clacks a second, those of
-    // one frame starting together. Slowing down, the train covers about a sixth of that
-    // distance per second, so the clacks per second must fall clearly. A slow frame (as in the
-    // sanitizer build) starts several joints' clacks together and undercounts the early ones,
-    // so a third fewer is the bound, not half.
+    // one frame starting together. Slowing down, the train covers about a fifth of that
+    // distance per second in its last three seconds, so the clacks per second must fall clearly. A
+    // slow frame (as in the sanitizer build) starts several joints' clacks together and undercounts
+    // the early ones, so a third fewer is the bound, not half.
     EXPECT_GE(early, 8);
     double earlyRate = early / (earlyTo - earlyFrom), lateRate = late / (lateTo - lateFrom);
     EXPECT_LT(1.5 * lateRate, earlyRate);
