@@ -122,13 +122,19 @@ runsOf() {
 }
 
 # libFuzzer's running commentary goes to a log per target; a finding prints its report.
-export LSAN_OPTIONS=suppressions=$fuzz/lsan.supp:print_suppressions=0
+# Every leak is a finding, except in the .X target the leak that tests/lsan-assimp.supp names.
+leakOptionsOf() {
+    case $1 in
+    x_mesh_fuzzer) echo "suppressions=$root/tests/lsan-assimp.supp:print_suppressions=0" ;;
+    *) echo "" ;;
+    esac
+}
 share=$((seconds / ${#targets[@]}))
 failed=0
 for target in "${targets[@]}"; do
     log="$out/$target.log"
     mkdir -p "$out/corpus/$target"
-    if "$out/$target" -seed=1 -runs="$(runsOf "$target")" -max_total_time="$share" \
+    if LSAN_OPTIONS=$(leakOptionsOf "$target") "$out/$target" -seed=1 -runs="$(runsOf "$target")" -max_total_time="$share" \
         -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -dict="$(dictionaryOf "$target")" \
         -artifact_prefix="$out/$target-" "$out/corpus/$target" "$(seedsOf "$target")" \
