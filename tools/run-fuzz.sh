@@ -89,9 +89,9 @@ if command -v convert >/dev/null; then
 fi
 printf 'BM\x46\x00\x00\x00\x00\x00\x00\x00\x36\x00\x00\x00\x28\x00\x00\x00\xff\xff\x00\x00\xff\xff\x00\x00\x01\x00\x18\x00\x00\x00\x00\x00\x10\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00abcdefghijklmnop' \
     >"$seeds/texture/huge.bmp"
-for texture in "$root"/build/linux/meshes/wheel.bmp; do
-    if [ -f "$texture" ]; then head -c 4000 "$texture" >"$seeds/texture/$(basename "$texture")"; fi
-done
+if [ -f "$root/build/linux/meshes/wheel.bmp" ]; then
+    head -c 4000 "$root/build/linux/meshes/wheel.bmp" >"$seeds/texture/wheel.bmp"
+fi
 
 seedsOf() {
     case $1 in

@@ -43,7 +43,8 @@ if [ -n "$sanitized" ]; then
     # 70-no-bitmaps.conf has; the layer asks for scalable fonts only, so here the system's
     # configuration is read without that file.
     if [ -f /etc/fonts/fonts.conf ]; then
-        export FONTCONFIG_FILE="$(cd "$sanitized" && pwd)/fonts.conf"
+        FONTCONFIG_FILE="$(cd "$sanitized" && pwd)/fonts.conf"
+        export FONTCONFIG_FILE
         {
             sed '/<include ignore_missing="yes">conf.d<\/include>/d; /<\/fontconfig>/d' \
                 /etc/fonts/fonts.conf
