@@ -16,10 +16,6 @@ constexpr double insideReach = 4096;
 // Pieces along a turn: the wall, 54096 from the turn's centre, bends by under six degrees at
 // each joint, out of sight at that distance.
 constexpr int turnPieces = 16;
-// The open band under the track bed stops this short of the segment's ends: where two
-// segments' beds meet, their corners may differ in the last bits once placed, and the grass
-// under the join keeps such a crack from showing the clear colour.
-constexpr double bedEndMargin = 64;
 
 Vertex groundVertex(Vec3 position) {
     return {position, {0, 1, 0}, position.x / scenery::grassTile, position.z / scenery::grassTile};
@@ -27,35 +23,22 @@ Vertex groundVertex(Vec3 position) {
 
 // The grass: a strip along a straight; on a turn a fan from the turn's centre (the left end of
 // its cross-section), which is where the straights' grass from both sides of the loop meets.
-// It leaves open the band `bedHalfWidth` either side of the centre line, except near the
-// segment's ends, where the track bed stands on it. The strip is a grid of quads across the
-// line (from the loop's middle to the band, the band, from the band to the horizon) and along
-// it, so that every edge along the band is shared by the triangles on both sides.
+// It leaves open the band `bedHalfWidth` either side of the centre line: one band of quads
+// from the loop's middle to the opening, one from the opening to the horizon, so that every
+// edge along the opening is shared by the triangles on both sides of it.
 void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces,
                double bedHalfWidth) {
     const Vec3 up{0, 1, 0};
-    const double lefts[] = {insideReach, bedHalfWidth, -bedHalfWidth, -scenery::horizonReach};
-    double along[turnPieces + 3];
-    int stops = 0;
-    along[stops++] = 0;
-    along[stops++] = bedEndMargin;
-    for (int i = 1; i < pieces; ++i) {
-        along[stops++] = line.length * i / pieces;
-    }
-    along[stops++] = line.length - bedEndMargin;
-    along[stops++] = line.length;
-    for (int i = 0; i + 1 < stops; ++i) {
-        double sa = along[i], sb = along[i + 1];
-        bool open = sa >= bedEndMargin && sb <= line.length - bedEndMargin;
-        for (int k = 0; k < 3; ++k) {
-            if (k == 1 && open) {
-                continue;
-            }
+    const double bands[2][2] = {{insideReach, bedHalfWidth},
+                                {-bedHalfWidth, -scenery::horizonReach}};
+    for (int i = 0; i < pieces; ++i) {
+        double sa = line.length * i / pieces, sb = line.length * (i + 1) / pieces;
+        for (const auto& band : bands) {
             // On a turn the inner corners meet at its centre: one triangle, the other has none.
-            int a0 = mesh.addVertex(groundVertex(line.point(sa, lefts[k], 0)));
-            int a1 = mesh.addVertex(groundVertex(line.point(sa, lefts[k + 1], 0)));
-            int b0 = mesh.addVertex(groundVertex(line.point(sb, lefts[k], 0)));
-            int b1 = mesh.addVertex(groundVertex(line.point(sb, lefts[k + 1], 0)));
+            int a0 = mesh.addVertex(groundVertex(line.point(sa, band[0], 0)));
+            int a1 = mesh.addVertex(groundVertex(line.point(sa, band[1], 0)));
+            int b0 = mesh.addVertex(groundVertex(line.point(sb, band[0], 0)));
+            int b1 = mesh.addVertex(groundVertex(line.point(sb, band[1], 0)));
             mesh.addTriangle(material, a0, a1, b1, up);
             mesh.addTriangle(material, a0, b1, b0, up);
         }
