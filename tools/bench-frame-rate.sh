@@ -72,28 +72,39 @@ fi
 # frame rate and the CPU milliseconds per frame (all threads, the driver's included) of each.
 if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; then
     export VARNEL_UNATTENDED=1 ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-    # Runs a program for `seconds`, its reports into $log/<name>.txt and into <name>.cpu the
-    # CPU ticks it used after the first report interval.
+    # Waits until the file $1 holds $2 reports or the process $3 has ended.
+    wait_reports() {
+        while [ "$(grep -c '^frame rate' "$1")" -lt "$2" ] && kill -0 "$3" 2>/dev/null; do
+            sleep 0.05
+        done
+    }
+    # Runs a program until it has written `seconds` / 2 reports (at least 2), its reports into
+    # $log/<name>.txt, into <name>.cpu the CPU ticks it used from its first report to the last of
+    # them and into <name>.last that report's number, so that ticks and frames cover the same time.
     timed_run() {
         local name=$1
         shift
-        VARNEL_FRAME_REPORT=1 "$@" 2>"$log/$name.txt" &
-        local program=$!
-        sleep 2
+        : >"$log/$name.txt"
+        VARNEL_FRAME_REPORT=1 "$@" 2>>"$log/$name.txt" &
+        local program=$! last=$((seconds / 2 > 1 ? seconds / 2 : 2))
         local before after
+        wait_reports "$log/$name.txt" 1 "$program"
         before=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
-        sleep $((seconds > 2 ? seconds - 2 : 1))
+        wait_reports "$log/$name.txt" "$last" "$program"
         after=$(awk '{ print $14 + $15 }' "/proc/$program/stat" 2>/dev/null || echo 0)
         kill "$program" 2>/dev/null || true
         wait "$program" 2>/dev/null || true
         echo "$((after - before))" >"$log/$name.cpu"
+        echo "$last" >"$log/$name.last"
     }
-    # CPU milliseconds per frame over the runs given by name: ticks against the frames counted.
+    # CPU milliseconds per frame over the runs given by name: ticks against the frames of the
+    # reports after the first up to the last one timed.
     cpu_per_frame() {
         local ticks=0 frames=0 name
         for name in "$@"; do
             ticks=$((ticks + $(cat "$log/$name.cpu")))
-            frames=$(awk -v f="$frames" '/^frame rate: [0-9.]+ fps$/ { if (n++) f += $3 * 2 }
+            frames=$(awk -v f="$frames" -v last="$(cat "$log/$name.last")" \
+                '/^frame rate: [0-9.]+ fps$/ { if (++n > 1 && n <= last) f += $3 * 2 }
                 END { print f }' "$log/$name.txt")
         done
         awk -v t="$ticks" -v f="$frames" -v hz="$(getconf CLK_TCK)" \

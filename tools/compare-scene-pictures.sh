@@ -3,7 +3,9 @@
 # a meshes/ folder, for example the build folder before and after a change of the mesh
 # generator) and compares the pictures pixel by pixel: they agree when at most 0.1% of the
 # pixels differ by more than 8 levels in a channel. scene_reference draws them with OpenGL
-# alone; picture_compare compares. Exit status 0 when every view agrees.
+# alone; picture_compare compares. For each view it also prints the fragments per pixel that
+# each folder's data make OpenGL rasterize and shade (scene_reference --overdraw), figures that
+# do not depend on the machine's load. Exit status 0 when every view agrees.
 # Usage: tools/compare-scene-pictures.sh <build folder> <data folder A> <data folder B>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,6 +34,13 @@ for index in "${!views[@]}"; do
     # shellcheck disable=SC2086
     (cd "$second" && "$build/scene_reference" --picture "$pictures/b$index.ppm" ${views[$index]}) \
         2>/dev/null
+    for side in A B; do
+        folder=$first
+        [ "$side" = A ] || folder=$second
+        # shellcheck disable=SC2086
+        printf 'view %d, %s: %s\n' "$index" "$side" \
+            "$(cd "$folder" && "$build/scene_reference" --overdraw ${views[$index]} 2>/dev/null)"
+    done
     printf 'view %d (%s): ' "$index" "${views[$index]}"
     "$build/picture_compare" "$pictures/a$index.ppm" "$pictures/b$index.ppm" 8 0.001 || status=1
 done

@@ -8,8 +8,11 @@
 // only what this scene needs (one directional light, ambient, texture times lit colour).
 // Usage: scene_reference [--shaders] <seconds>
 //        scene_reference [--shaders] --picture <out.ppm> <train position> <yaw> <pitch> <distance>
+//        scene_reference --overdraw <train position> <yaw> <pitch> <distance>
 // The first form runs the start view as the program does, printing "frame rate: <fps> fps"
-// every 2 seconds on stderr; the second draws one still picture and writes it as a PPM file.
+// every 2 seconds on stderr; the second draws one still picture and writes it as a PPM file;
+// the third draws one picture counting fragments in the stencil buffer and prints, per pixel,
+// how many reached the depth test (rasterized) and how many passed it (shaded).
 // Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL, the scene logic
 // of varnel_system and the layer's .X reader (a file parser, no drawing).
 #include "app/scene_objects.h"
@@ -394,6 +397,29 @@ bool writePicture(const char* path) {
     return std::fclose(file) == 0;
 }
 
+// Draws the picture twice, the stencil buffer counting at each pixel first the fragments that
+// reach the depth test, then those that pass it, and prints both per pixel.
+void printOverdraw(Scene& scene) {
+    glEnable(GL_STENCIL_TEST);
+    glStencilFunc(GL_ALWAYS, 0, 0xff);
+    std::vector<uint8_t> counts(size_t(width) * height);
+    double perPixel[2] = {};
+    for (int pass = 0; pass < 2; ++pass) {
+        glStencilOp(GL_KEEP, pass == 0 ? GL_INCR : GL_KEEP, GL_INCR);
+        glClearStencil(0);
+        glClear(GL_STENCIL_BUFFER_BIT);
+        drawFrame(scene);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, counts.data());
+        uint64_t sum = 0;
+        for (uint8_t count : counts)
+            sum += count;
+        perPixel[pass] = double(sum) / double(counts.size());
+    }
+    glDisable(GL_STENCIL_TEST);
+    std::printf("fragments per pixel: %.3f rasterized, %.3f shaded\n", perPixel[0], perPixel[1]);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -403,8 +429,10 @@ int main(int argc, char** argv) {
         ++argv;
     }
     const bool still = argc == 7 && std::strcmp(argv[1], "--picture") == 0;
-    if (!still && argc > 2) {
+    const bool overdraw = argc == 6 && std::strcmp(argv[1], "--overdraw") == 0;
+    if (!still && !overdraw && argc > 2) {
         std::fprintf(stderr, "usage: scene_reference [--shaders] <seconds> | --picture <out.ppm> "
+                             "<train position> <yaw> <pitch> <distance> | --overdraw "
                              "<train position> <yaw> <pitch> <distance>\n");
         return 2;
     }
@@ -421,7 +449,7 @@ int main(int argc, char** argv) {
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, overdraw ? 8 : 0);
     SDL_Window* window =
         SDL_CreateWindow("scene_reference", 0, 0, width, height, SDL_WINDOW_OPENGL);
     SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
@@ -456,6 +484,12 @@ int main(int argc, char** argv) {
         camera.distance = std::atof(argv[6]);
         drawFrame(scene);
         status = writePicture(argv[2]) ? 0 : 1;
+    } else if (overdraw) {
+        train.place(std::atof(argv[2]), false);
+        camera.yaw = std::atof(argv[3]);
+        camera.pitch = std::atof(argv[4]);
+        camera.distance = std::atof(argv[5]);
+        printOverdraw(scene);
     } else {
         train.place(trainStartPosition, false);
         train.resetClock();

@@ -67,19 +67,29 @@ void MeshBuilder::addFlatQuad(int material, const Corner& a, const Corner& b, co
 }
 
 void MeshBuilder::addBox(int material, Vec3 low, Vec3 high, double u0, double v0, double u1,
-                         double v1) {
+                         double v1, int faces) {
     double x0 = low.x, y0 = low.y, z0 = low.z, x1 = high.x, y1 = high.y, z1 = high.z;
     // Sides: v runs from the top edge (v0) to the bottom edge (v1).
-    addFlatQuad(material, {{x0, y1, z0}, u0, v0}, {{x1, y1, z0}, u1, v0}, {{x1, y0, z0}, u1, v1},
-                {{x0, y0, z0}, u0, v1}, {0, 0, -1});
-    addFlatQuad(material, {{x1, y1, z1}, u0, v0}, {{x0, y1, z1}, u1, v0}, {{x0, y0, z1}, u1, v1},
-                {{x1, y0, z1}, u0, v1}, {0, 0, 1});
-    addFlatQuad(material, {{x0, y1, z1}, u0, v0}, {{x0, y1, z0}, u1, v0}, {{x0, y0, z0}, u1, v1},
-                {{x0, y0, z1}, u0, v1}, {-1, 0, 0});
-    addFlatQuad(material, {{x1, y1, z0}, u0, v0}, {{x1, y1, z1}, u1, v0}, {{x1, y0, z1}, u1, v1},
-                {{x1, y0, z0}, u0, v1}, {1, 0, 0});
-    addFlatQuad(material, {{x0, y1, z1}, u0, v0}, {{x1, y1, z1}, u1, v0}, {{x1, y1, z0}, u1, v1},
-                {{x0, y1, z0}, u0, v1}, {0, 1, 0});
+    if (faces & boxLowZ) {
+        addFlatQuad(material, {{x0, y1, z0}, u0, v0}, {{x1, y1, z0}, u1, v0},
+                    {{x1, y0, z0}, u1, v1}, {{x0, y0, z0}, u0, v1}, {0, 0, -1});
+    }
+    if (faces & boxHighZ) {
+        addFlatQuad(material, {{x1, y1, z1}, u0, v0}, {{x0, y1, z1}, u1, v0},
+                    {{x0, y0, z1}, u1, v1}, {{x1, y0, z1}, u0, v1}, {0, 0, 1});
+    }
+    if (faces & boxLowX) {
+        addFlatQuad(material, {{x0, y1, z1}, u0, v0}, {{x0, y1, z0}, u1, v0},
+                    {{x0, y0, z0}, u1, v1}, {{x0, y0, z1}, u0, v1}, {-1, 0, 0});
+    }
+    if (faces & boxHighX) {
+        addFlatQuad(material, {{x1, y1, z0}, u0, v0}, {{x1, y1, z1}, u1, v0},
+                    {{x1, y0, z1}, u1, v1}, {{x1, y0, z0}, u0, v1}, {1, 0, 0});
+    }
+    if (faces & boxTop) {
+        addFlatQuad(material, {{x0, y1, z1}, u0, v0}, {{x1, y1, z1}, u1, v0},
+                    {{x1, y1, z0}, u1, v1}, {{x0, y1, z0}, u0, v1}, {0, 1, 0});
+    }
 }
 
 int MeshBuilder::triangleCount() const {

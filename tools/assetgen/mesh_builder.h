@@ -41,6 +41,17 @@ struct Corner {
     double u = 0, v = 0;
 };
 
+// The faces of a box (MeshBuilder::addBox), by the side they face, to leave out those that
+// other parts always hide.
+enum BoxFace {
+    boxLowX = 1,
+    boxHighX = 2,
+    boxLowZ = 4,
+    boxHighZ = 8,
+    boxTop = 16,
+    allBoxFaces = 31,
+};
+
 struct MeshBuilder {
     static constexpr int maxMaterials = 3;
 
@@ -62,10 +73,10 @@ struct MeshBuilder {
                          Vec3 outward);
     void addFlatQuad(int material, const Corner& a, const Corner& b, const Corner& c,
                      const Corner& d, Vec3 outward);
-    // An axis-aligned box without its bottom face; each face maps the whole texture rectangle
-    // (u0, v0)-(u1, v1), v growing downwards.
+    // An axis-aligned box without its bottom face, with the faces of `faces` (BoxFace bits);
+    // each face maps the whole texture rectangle (u0, v0)-(u1, v1), v growing downwards.
     void addBox(int material, Vec3 low, Vec3 high, double u0 = 0, double v0 = 0, double u1 = 1,
-                double v1 = 1);
+                double v1 = 1, int faces = allBoxFaces);
     int triangleCount() const;
     bool writeX(const std::string& path) const;
 };

@@ -57,15 +57,25 @@ void addWheelset(MeshBuilder& mesh, int wheelMaterial, int frameMaterial, double
 struct Underframe {
     double front, rear;  // coupling ends
     double bufferLength; // from the headstock face to the buffer head
+    // A body stands on the floor's top (or reaches below it) over all of it but the ends, which
+    // lie in the headstocks' tops, and hides it.
+    bool bodyOnFloor;
 };
 
-// Sole bars, floor, headstocks, buffers and couplings.
+// Sole bars, floor, headstocks, buffers and couplings. Sole bars, floor and headstocks close
+// the space under the floor on every side but below, where the eye never is (it stays at least
+// 400 up), so faces turned into that space never show; nor do faces that lie within a
+// headstock's face or the floor's top, which cover them and are drawn after them.
 void addUnderframe(MeshBuilder& mesh, int material, const Underframe& u) {
     double front = u.front - u.bufferLength, rear = u.rear + u.bufferLength;
     const double top = bolsterTop + 45, bufferHeight = bolsterTop + 30, bufferSpread = 112;
-    mesh.addBox(material, {rear, bolsterTop, -150}, {front, top, -128}, 0, 0.2, 1, 0.4);
-    mesh.addBox(material, {rear, bolsterTop, 128}, {front, top, 150}, 0, 0.2, 1, 0.4);
-    mesh.addBox(material, {rear, top - 12, -178}, {front, top, 178}, 0, 0, 1, 0.1);
+    // Sole bars: their outer faces only (the tops lie in the floor's top, the ends in the
+    // headstocks' outer faces, the inner faces look into the space under the floor).
+    mesh.addBox(material, {rear, bolsterTop, -150}, {front, top, -128}, 0, 0.2, 1, 0.4, boxLowZ);
+    mesh.addBox(material, {rear, bolsterTop, 128}, {front, top, 150}, 0, 0.2, 1, 0.4, boxHighZ);
+    // Floor: its ends lie in the headstocks' outer faces.
+    mesh.addBox(material, {rear, top - 12, -178}, {front, top, 178}, 0, 0, 1, 0.1,
+                boxLowZ | boxHighZ | (u.bodyOnFloor ? 0 : boxTop));
     mesh.addBox(material, {front - 20, bolsterTop, -182}, {front, top, 182}, 0, 0.5, 1, 0.6);
     mesh.addBox(material, {rear, bolsterTop, -182}, {rear + 20, top, 182}, 0, 0.5, 1, 0.6);
     CylinderMapping steel{0.2, 0.3, 0.2, 0.8, 0.5, 0.5, 0.1};
@@ -120,7 +130,7 @@ MeshBuilder buildGoodsCar() {
     int body = mesh.addMaterial(texture::goods);
     int roof = mesh.addMaterial(texture::roof);
     int frame = mesh.addMaterial(texture::frame);
-    addUnderframe(mesh, frame, {front, rear, buffers});
+    addUnderframe(mesh, frame, {front, rear, buffers, true});
     addCarBody(mesh, body, roof,
                {front - buffers - 4, rear + buffers + 4, 180, bolsterTop + 45, 535, 565, 8,
                 texture::goodsEndU0, texture::goodsEndU1});
@@ -132,7 +142,7 @@ MeshBuilder buildTankCar() {
     MeshBuilder mesh;
     int shell = mesh.addMaterial(texture::tank);
     int frame = mesh.addMaterial(texture::frame);
-    addUnderframe(mesh, frame, {front, rear, buffers});
+    addUnderframe(mesh, frame, {front, rear, buffers, false});
     const double radius = 150, axis = bolsterTop + 45 + 30 + radius;
     const double tankFront = front - buffers - 30, tankRear = rear + buffers + 30;
     const int sides = 24;
@@ -179,16 +189,22 @@ MeshBuilder buildPassengerCar() {
     int body = mesh.addMaterial(texture::coach);
     int roof = mesh.addMaterial(texture::roof);
     int frame = mesh.addMaterial(texture::frame);
-    addUnderframe(mesh, frame, {front, rear, buffers});
+    addUnderframe(mesh, frame, {front, rear, buffers, true});
     const double bodyFront = front - buffers - 4, bodyRear = rear + buffers + 4;
     addCarBody(mesh, body, roof,
                {bodyFront, bodyRear, 182, bolsterTop + 40, 520, 570, 10, texture::coachEndU0,
                 texture::coachEndU1});
-    // Gangway bellows at both ends, reaching almost to the next coach.
-    mesh.addBox(frame, {bodyFront, bolsterTop + 60, -60}, {front - 6, 500, 60}, 0, 0.3, 1, 0.5);
-    mesh.addBox(frame, {rear + 6, bolsterTop + 60, -60}, {bodyRear, 500, 60}, 0, 0.3, 1, 0.5);
-    // Equipment boxes under the floor between the bogies.
-    mesh.addBox(frame, {-1900, bolsterTop - 55, -120}, {-1300, bolsterTop, 120}, 0, 0.6, 1, 1);
-    mesh.addBox(frame, {-1150, bolsterTop - 45, -100}, {-700, bolsterTop, 100}, 0, 0.6, 1, 1);
+    // Gangway bellows at both ends, reaching almost to the next coach; the face against the
+    // body's end looks into the body.
+    mesh.addBox(frame, {bodyFront, bolsterTop + 60, -60}, {front - 6, 500, 60}, 0, 0.3, 1, 0.5,
+                allBoxFaces & ~boxLowX);
+    mesh.addBox(frame, {rear + 6, bolsterTop + 60, -60}, {bodyRear, 500, 60}, 0, 0.3, 1, 0.5,
+                allBoxFaces & ~boxHighX);
+    // Equipment boxes under the floor between the bogies; their tops close the space under the
+    // floor from below.
+    mesh.addBox(frame, {-1900, bolsterTop - 55, -120}, {-1300, bolsterTop, 120}, 0, 0.6, 1, 1,
+                allBoxFaces & ~boxTop);
+    mesh.addBox(frame, {-1150, bolsterTop - 45, -100}, {-700, bolsterTop, 100}, 0, 0.6, 1, 1,
+                allBoxFaces & ~boxTop);
     return mesh;
 }

@@ -23,17 +23,23 @@ Vertex groundVertex(Vec3 position) {
 
 // The grass: a strip along a straight; on a turn a fan from the turn's centre (the left end of
 // its cross-section), which is where the straights' grass from both sides of the loop meets.
-void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces) {
+// It leaves open the band `bedHalfWidth` either side of the centre line: one band of quads
+// from the loop's middle to the opening, one from the opening to the horizon, so that every
+// edge along the opening is shared by the triangles on both sides of it.
+void addGround(MeshBuilder& mesh, int material, const CentreLine& line, int pieces,
+               double bedHalfWidth) {
     const Vec3 up{0, 1, 0};
-    const double outside = -scenery::horizonReach;
+    const double bands[2][2] = {{insideReach, bedHalfWidth},
+                                {-bedHalfWidth, -scenery::horizonReach}};
     for (int i = 0; i < pieces; ++i) {
         double sa = line.length * i / pieces, sb = line.length * (i + 1) / pieces;
-        int a0 = mesh.addVertex(groundVertex(line.point(sa, insideReach, 0)));
-        int a1 = mesh.addVertex(groundVertex(line.point(sa, outside, 0)));
-        int b1 = mesh.addVertex(groundVertex(line.point(sb, outside, 0)));
-        mesh.addTriangle(material, a0, a1, b1, up);
-        if (line.radius == 0) {
-            int b0 = mesh.addVertex(groundVertex(line.point(sb, insideReach, 0)));
+        for (const auto& band : bands) {
+            // On a turn the inner corners meet at its centre: one triangle, the other has none.
+            int a0 = mesh.addVertex(groundVertex(line.point(sa, band[0], 0)));
+            int a1 = mesh.addVertex(groundVertex(line.point(sa, band[1], 0)));
+            int b0 = mesh.addVertex(groundVertex(line.point(sb, band[0], 0)));
+            int b1 = mesh.addVertex(groundVertex(line.point(sb, band[1], 0)));
+            mesh.addTriangle(material, a0, a1, b1, up);
             mesh.addTriangle(material, a0, b1, b0, up);
         }
     }
@@ -67,8 +73,9 @@ void addSkyWall(MeshBuilder& mesh, int material, const CentreLine& line, int pie
 
 } // namespace
 
-void addScenery(MeshBuilder& mesh, int grass, int sky, const CentreLine& line) {
+void addScenery(MeshBuilder& mesh, int grass, int sky, const CentreLine& line,
+                double bedHalfWidth) {
     int pieces = line.radius > 0 ? turnPieces : 1;
-    addGround(mesh, grass, line, pieces);
+    addGround(mesh, grass, line, pieces, bedHalfWidth);
     addSkyWall(mesh, sky, line, pieces);
 }

@@ -26,5 +26,6 @@ constexpr double grassTile = 512;
 // Adds the ground (material `grass`) and the sky wall (material `sky`, the sky part of
 // track.bmp) along `line`: the grass reaches from the horizon on the right to the middle of
 // the loop on the left (the loop's straights lie 8192 apart, and a turn's grass closes in on
-// its centre).
-void addScenery(MeshBuilder& mesh, int grass, int sky, const CentreLine& line);
+// its centre). The grass leaves open the band `bedHalfWidth` either side of the centre line,
+// which the track bed must cover: it always hides the ground there.
+void addScenery(MeshBuilder& mesh, int grass, int sky, const CentreLine& line, double bedHalfWidth);

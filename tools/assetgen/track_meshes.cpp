@@ -19,6 +19,10 @@ const double halfPi = 1.5707963267948966;
 
 // Track cross-section, world units (128 per metre).
 const double ballastFoot = 290, ballastShoulder = 200, ballastTop = 30;
+// The ground is open under the ballast to this far from the centre line, halfway under its
+// slopes: from above the ground the ballast covers the opening with room to spare, also where
+// a turn's ballast and opening run in straight pieces.
+const double groundOpening = (ballastFoot + ballastShoulder) / 2;
 const double sleeperHalfLength = 166, sleeperHalfWidth = 16, sleeperBottom = 26, sleeperTop = 46,
              sleeperSpacing = 84;
 const double railCentre = 96.45; // 1435 mm between the inner faces of 72 mm rail heads
@@ -129,7 +133,7 @@ MeshBuilder buildSegment(const CentreLine& line, int pieces, int railPieces) {
     int ballast = mesh.addMaterial(texture::ballast);
     int track = mesh.addMaterial(texture::track);
     int grass = mesh.addMaterial(texture::grass);
-    addScenery(mesh, grass, track, line);
+    addScenery(mesh, grass, track, line, groundOpening);
     addBallast(mesh, ballast, line, pieces);
     addSleepers(mesh, track, line);
     addRail(mesh, track, line, railCentre, railPieces);
