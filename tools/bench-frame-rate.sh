@@ -72,9 +72,12 @@ fi
 # frame rate and the CPU milliseconds per frame (all threads, the driver's included) of each.
 if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; then
     export VARNEL_UNATTENDED=1 ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
-    # Waits until the file $1 holds $2 reports or the process $3 has ended.
+    # Waits until the file $1 holds $2 reports, the process $3 has ended, or the reports are
+    # 30 s overdue, so that a program that stops reporting cannot stall the run.
     wait_reports() {
-        while [ "$(grep -c '^frame rate' "$1")" -lt "$2" ] && kill -0 "$3" 2>/dev/null; do
+        local limit=$((SECONDS + 2 * $2 + 30))
+        while [ "$(grep -c '^frame rate' "$1")" -lt "$2" ] && kill -0 "$3" 2>/dev/null &&
+            [ "$SECONDS" -lt "$limit" ]; do
             sleep 0.05
         done
     }
