@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include <malloc.h>
+
 #include "scene_setup.h"
 
 namespace {
@@ -176,6 +178,17 @@ TEST(Track, WithoutRailLengthNothingClacks) {
     loop.appendSegment(&straight);
     loop.appendSegment(&straight);
     EXPECT_FALSE(loop.crossesRailJoint({0, 0.0}, {1, 4000.0}));
+}
+
+TEST(Track, DestroyingATrackFreesEverySegment) {
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    size_t before = mallinfo2().uordblks;
+    {
+        Track line;
+        for (int i = 0; i < 3; ++i)
+            line.appendSegment(&straight);
+    }
+    EXPECT_EQ(mallinfo2().uordblks, before);
 }
 
 TEST(Track, AppendStopsAtTwentySegments) {
