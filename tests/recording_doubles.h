@@ -338,12 +338,22 @@ struct RecordingListener final : Recorder<IDirectSound3DListener8> {
     }
 };
 
+// While set, buffers give out no listener, as a device without 3-D sound would not.
+inline bool& listenerRefused() {
+    static bool refused = false;
+    return refused;
+}
+
 // A sound buffer: the primary buffer, a master sound or a duplicate. Only its Play, its Release
 // and the listener it gives out are recorded; the per-frame volume and position calls are not.
 struct RecordingBuffer final : Recorder<IDirectSoundBuffer> {
     using Recorder::Recorder;
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IDirectSound3DListener8 && listenerRefused()) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
         HRESULT result = inner->QueryInterface(riid, object);
         if (SUCCEEDED(result) && riid == IID_IDirectSound3DListener8)
             *object = static_cast<IDirectSound3DListener8*>(
