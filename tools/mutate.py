@@ -11,9 +11,10 @@ tests. A mutant is "killed" when a test fails, crashes or
 runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
 Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
 An entry there names a mutant by its file, a text of its line and its change; where that text
-is on several lines of the file, either " (occurrence N)" after the text (the Nth of those lines
-from the top) or the mutant's id in place of the file (file:line:n) names the one meant. An entry that
-matches no mutant of the files tried is reported, so that a stale one is seen.
+is on several changed lines of the file, either " (occurrence N)" after the text (the Nth of
+those lines from the top) or the mutant's id in place of the file (file:line:n) names the one
+meant. An entry that matches no mutant of the files tried is reported, so that a stale one is
+seen and mended.
 
 The changed file is always restored, also on Ctrl-C or SIGTERM; a copy is kept in
 build/mutate/backup until then, and a later run puts back any copy a killed run left behind.
