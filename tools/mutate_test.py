@@ -9,9 +9,9 @@ mutate = importlib.util.module_from_spec(spec)
 spec.loader.exec_module(mutate)
 
 # Three lines of one file with the same text, and one with another.
+LINES = ((10, "break;"), (14, "next();"), (20, "break;"), (31, "break; // end"))
 MUTANTS = [{"id": f"input/keys.cpp:{line}:0", "file": "input/keys.cpp", "line": line,
-            "text": text, "description": "remove statement"}
-           for line, text in ((10, "break;"), (14, "next();"), (20, "break;"), (31, "break; // end"))]
+            "text": text, "description": "remove statement"} for line, text in LINES]
 
 
 def listed(*lines):
