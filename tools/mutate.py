@@ -357,6 +357,10 @@ def main():
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--survivors", help="also write the survivors to this file")
     args = parser.parse_args()
+    if not args.list and not os.environ.get("DISPLAY") and not os.environ.get("MUTATE_INNER"):
+        os.environ["MUTATE_INNER"] = "1"
+        os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
+                 ["with-display.sh", sys.executable] + sys.argv)
 
     files = args.files or sorted(os.path.join(d, f) for d in SYSTEM_DIRS
                                  for f in os.listdir(os.path.join(ROOT, d))
@@ -379,11 +383,6 @@ def main():
             print(f"{m['id']}  {m['description']}  [{m['text']}]")
         print(f"{len(mutants)} mutants, {len(skipped)} equivalent ones left out")
         return 0
-    if not os.environ.get("DISPLAY") and not os.environ.get("MUTATE_INNER"):
-        os.environ["MUTATE_INNER"] = "1"
-        os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
-                 ["with-display.sh", sys.executable] + sys.argv)
-
     for s in (signal.SIGINT, signal.SIGTERM):
         signal.signal(s, signal.default_int_handler)
     os.environ.setdefault("CCACHE_BASEDIR", ROOT)
