@@ -386,7 +386,7 @@ protected:
 };
 
 // The buffer size is refused only by an acquired keyboard, which set-up never has: its
-// message cannot be brought about here.
+// message cannot be brought about here (win_main_test refuses it with a recording double).
 TEST_F(InputSetUpFailure, EachReportedStepHasItsMessage) {
     HRESULT result = S_OK;
     EXPECT_EQ(messageOf(nullptr, result), "Ошибка DirectInput8Create\n");

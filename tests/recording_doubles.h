@@ -429,11 +429,13 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
     // When above 0, the read after this many delivers Escape, so that a program that stopped
     // presenting frames still ends.
     int readsBeforeEscape = 0;
+    // When set, SetProperty gives this failure instead of passing the call on.
+    HRESULT propertyRefusal = DI_OK;
 
     HRESULT GetProperty(REFGUID p, LPDIPROPHEADER h) override { return inner->GetProperty(p, h); }
     HRESULT SetProperty(REFGUID p, LPCDIPROPHEADER h) override {
         record("%s.SetProperty", name.c_str());
-        return inner->SetProperty(p, h);
+        return FAILED(propertyRefusal) ? propertyRefusal : inner->SetProperty(p, h);
     }
     HRESULT Acquire() override {
         record("%s.Acquire", name.c_str());
@@ -474,7 +476,8 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
 struct RecordingInput final : Recorder<IDirectInput8A> {
     using Recorder::Recorder;
     RecordingInputDevice* keyboard = nullptr;
-    int keyboardReadsBeforeEscape = 0; // given to the keyboard when it is created
+    int keyboardReadsBeforeEscape = 0;       // given to the keyboard when it is created
+    HRESULT keyboardPropertyRefusal = DI_OK; // likewise
 
     HRESULT CreateDevice(REFGUID which, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) override {
         const char* name = which == GUID_SysKeyboard ? "keyboard" : "mouse";
@@ -487,6 +490,7 @@ struct RecordingInput final : Recorder<IDirectInput8A> {
             if (which == GUID_SysKeyboard) {
                 keyboard = device;
                 device->readsBeforeEscape = keyboardReadsBeforeEscape;
+                device->propertyRefusal = keyboardPropertyRefusal;
             }
             *out = device;
         }

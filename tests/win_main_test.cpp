@@ -31,6 +31,7 @@ namespace {
 struct Scenario {
     bool noDirect3D = false;
     bool noInput = false;
+    bool noBufferSize = false; // the keyboard refuses its buffer size
     bool noSound = false;
     bool noListener = false;  // the primary buffer gives out no listener
     int postAtFrame = 0;      // after this frame two user messages are posted
@@ -178,6 +179,8 @@ HRESULT __wrap__Z18DirectInput8CreateP11HINSTANCE__jRK4GUIDPPvP8IUnknown(HINSTAN
     if (SUCCEEDED(result)) {
         recordedInput = new RecordingInput(created, "input");
         recordedInput->keyboardReadsBeforeEscape = 100; // a program that stopped drawing ends
+        if (scenario.noBufferSize)
+            recordedInput->keyboardPropertyRefusal = DIERR_ACQUIRED;
         *out = recordedInput;
     }
     return result;
@@ -845,6 +848,8 @@ TEST(ProgramFailedSetUp, ShowsItsMessageAndEndsBeforeTheWindowIsShown) {
          "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 Direct3DCreate\",(nil),0)"},
         {&Scenario::noInput, 2,
          "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 DirectInput8Create\",(nil),0)"},
+        {&Scenario::noBufferSize, 2,
+         "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 SetProperty DIPROP_BUFFERSIZE\",(nil),0)"},
         {&Scenario::noSound, 3,
          "MessageBoxA(none,\"\xCE\xF8\xE8\xE1\xEA\xE0 DirectSoundCreate8\",(nil),0)"},
         {&Scenario::noListener, 3,
