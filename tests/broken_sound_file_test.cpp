@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include <unistd.h>
 
@@ -32,6 +33,32 @@ void release(auto*& object) {
         object->Release();
     object = nullptr;
 }
+
+// The sound device of the test, except that making a buffer first cuts `file` down to its
+// header and 1000 bytes: the samples the file announced are gone when they are read.
+struct CuttingSoundDevice final : IDirectSound8 {
+    IDirectSound8* inner;
+    fs::path file;
+
+    CuttingSoundDevice(IDirectSound8* inner, fs::path file) : inner(inner), file(std::move(file)) {}
+    HRESULT QueryInterface(REFIID riid, void** object) override {
+        return inner->QueryInterface(riid, object);
+    }
+    ULONG AddRef() override { return inner->AddRef(); }
+    ULONG Release() override { return inner->Release(); }
+    HRESULT CreateSoundBuffer(LPCDSBUFFERDESC description, LPDIRECTSOUNDBUFFER* buffer,
+                              LPUNKNOWN outer) override {
+        fs::resize_file(file, 44 + 1000);
+        return inner->CreateSoundBuffer(description, buffer, outer);
+    }
+    HRESULT DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER original,
+                                 LPDIRECTSOUNDBUFFER* duplicate) override {
+        return inner->DuplicateSoundBuffer(original, duplicate);
+    }
+    HRESULT SetCooperativeLevel(HWND window, DWORD level) override {
+        return inner->SetCooperativeLevel(window, level);
+    }
+};
 
 // Runs in a temporary folder whose `Meshes` folder holds copies of the two sounds, the first
 // `keptBytes` bytes of each (all of them when keptBytes is negative).
@@ -89,6 +116,22 @@ TEST_F(BrokenSoundFile, CutShortOrHeaderOnlyGivesNoMaster) {
     EXPECT_EQ(appState.clackSound, nullptr);
     EXPECT_EQ(appState.runningSound, nullptr);
     EXPECT_EQ(liveSoundSources(), 0);
+    EXPECT_EQ(liveSoundSampleBuffers(), 0);
+}
+
+TEST_F(BrokenSoundFile, FileCutShortWhileItLoadsGivesNoMaster) {
+    // The file is whole when it is opened and loses its samples before they are read.
+    copySound("TrainBackground.wav", -1);
+    fs::current_path(folder);
+    CuttingSoundDevice cutting(appState.soundDevice, folder / "Meshes" / "TrainBackground.wav");
+    IDirectSound8* device = appState.soundDevice;
+    appState.soundDevice = &cutting;
+    appState.runningSound = nullptr;
+    HRESULT result = loadSound("TrainBackground.wav", &appState.runningSound);
+    appState.soundDevice = device;
+    EXPECT_EQ(result, E_FAIL);
+    // The master made for it is released and its slot left empty.
+    EXPECT_EQ(appState.runningSound, nullptr);
     EXPECT_EQ(liveSoundSampleBuffers(), 0);
 }
 

@@ -108,9 +108,14 @@ TEST_F(CameraOnTrain, TargetIsHalfwayBetweenTheSelectedCarsBogies) {
         camera.updateView();
         const Car& car = *train.cars[k];
         double halfSpacing = car.carType->bogieSpacing * 0.5;
-        // Half a turn is single-precision pi, a little more than pi.
         EXPECT_NEAR(camera.targetX, car.x - std::cos(car.heading) * halfSpacing, 1e-3) << k;
         EXPECT_NEAR(camera.targetZ, car.z - std::sin(car.heading) * halfSpacing, 1e-3) << k;
+        // Half a turn is the track's single-precision pi, a little more than pi, which moves
+        // the target by up to 1e-4 units; on a turn that shows in the last digits.
+        EXPECT_NEAR(camera.targetX, car.x + std::cos(car.heading + trackPi) * halfSpacing, 1e-9)
+            << k;
+        EXPECT_NEAR(camera.targetZ, car.z + std::sin(car.heading + trackPi) * halfSpacing, 1e-9)
+            << k;
         EXPECT_EQ(camera.targetY, 400.0) << k;
     }
     // Car 0 lies wholly on the turn, where its bogies are exactly one spacing apart.

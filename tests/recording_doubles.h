@@ -338,12 +338,22 @@ struct RecordingListener final : Recorder<IDirectSound3DListener8> {
     }
 };
 
+// While set, buffers give out no listener, as a device without 3-D sound would not.
+inline bool& listenerRefused() {
+    static bool refused = false;
+    return refused;
+}
+
 // A sound buffer: the primary buffer, a master sound or a duplicate. Only its Play, its Release
 // and the listener it gives out are recorded; the per-frame volume and position calls are not.
 struct RecordingBuffer final : Recorder<IDirectSoundBuffer> {
     using Recorder::Recorder;
 
     HRESULT QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IDirectSound3DListener8 && listenerRefused()) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
         HRESULT result = inner->QueryInterface(riid, object);
         if (SUCCEEDED(result) && riid == IID_IDirectSound3DListener8)
             *object = static_cast<IDirectSound3DListener8*>(
@@ -419,11 +429,13 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
     // When above 0, the read after this many delivers Escape, so that a program that stopped
     // presenting frames still ends.
     int readsBeforeEscape = 0;
+    // When set, SetProperty gives this failure instead of passing the call on.
+    HRESULT propertyRefusal = DI_OK;
 
     HRESULT GetProperty(REFGUID p, LPDIPROPHEADER h) override { return inner->GetProperty(p, h); }
     HRESULT SetProperty(REFGUID p, LPCDIPROPHEADER h) override {
         record("%s.SetProperty", name.c_str());
-        return inner->SetProperty(p, h);
+        return FAILED(propertyRefusal) ? propertyRefusal : inner->SetProperty(p, h);
     }
     HRESULT Acquire() override {
         record("%s.Acquire", name.c_str());
@@ -464,7 +476,8 @@ struct RecordingInputDevice final : Recorder<IDirectInputDevice8A> {
 struct RecordingInput final : Recorder<IDirectInput8A> {
     using Recorder::Recorder;
     RecordingInputDevice* keyboard = nullptr;
-    int keyboardReadsBeforeEscape = 0; // given to the keyboard when it is created
+    int keyboardReadsBeforeEscape = 0;       // given to the keyboard when it is created
+    HRESULT keyboardPropertyRefusal = DI_OK; // likewise
 
     HRESULT CreateDevice(REFGUID which, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) override {
         const char* name = which == GUID_SysKeyboard ? "keyboard" : "mouse";
@@ -477,6 +490,7 @@ struct RecordingInput final : Recorder<IDirectInput8A> {
             if (which == GUID_SysKeyboard) {
                 keyboard = device;
                 device->readsBeforeEscape = keyboardReadsBeforeEscape;
+                device->propertyRefusal = keyboardPropertyRefusal;
             }
             *out = device;
         }

@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include <malloc.h>
+
 #include "scene_setup.h"
 
 namespace {
@@ -176,6 +178,21 @@ TEST(Track, WithoutRailLengthNothingClacks) {
     loop.appendSegment(&straight);
     loop.appendSegment(&straight);
     EXPECT_FALSE(loop.crossesRailJoint({0, 0.0}, {1, 4000.0}));
+}
+
+TEST(Track, DestroyingATrackFreesEverySegment) {
+    TrackSegmentType straight = segmentType(TrackSegmentKind::Straight, 100.0, 0.0);
+    auto buildAndDestroy = [&straight] {
+        Track line;
+        for (int i = 0; i < trackSegmentCapacity; ++i)
+            line.appendSegment(&straight);
+    };
+    // The first round leaves the allocator's caches as the second finds them and, when every
+    // segment is freed again, leaves them too.
+    buildAndDestroy();
+    size_t before = mallinfo2().uordblks;
+    buildAndDestroy();
+    EXPECT_EQ(mallinfo2().uordblks, before);
 }
 
 TEST(Track, AppendStopsAtTwentySegments) {

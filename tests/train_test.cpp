@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <malloc.h>
 #include <mmsystem.h>
 
 #include "app/application_state.h"
@@ -49,6 +50,20 @@ TEST(Train, StartsEmptyAndAtRestWithItsClockAtNow) {
     EXPECT_EQ(fresh.targetSpeed, 0.0);
     EXPECT_GE(fresh.clock, timerSeconds(before));
     EXPECT_LE(fresh.clock, timerSeconds(after));
+}
+
+TEST_F(SceneTrain, DestroyingATrainFreesItsCars) {
+    auto buildAndDestroy = [] {
+        Train local;
+        for (int i = 0; i < 3; ++i)
+            local.addCar(&goodsCarType);
+    };
+    // The first round leaves the allocator's caches as the second finds them and, when every
+    // car is freed again, leaves them too.
+    buildAndDestroy();
+    size_t before = mallinfo2().uordblks;
+    buildAndDestroy();
+    EXPECT_EQ(mallinfo2().uordblks, before);
 }
 
 TEST_F(SceneTrain, ConsistsHaveTheirCarsInOrder) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -21,6 +22,18 @@ struct OpenedWave {
     explicit OpenedWave(const std::string& bytes)
         : result(wave.open(folder.write("sound.wav", bytes).c_str())) {}
 };
+
+// Leaves the heap's free blocks of a format record's size filled with 0xFF, so that a field
+// the reader does not set shows in the record it allocates next.
+void dirtyFreeFormatBlocks() {
+    std::vector<void*> blocks(64);
+    for (void*& block : blocks) {
+        block = std::malloc(sizeof(WAVEFORMATEX));
+        std::memset(block, 0xFF, sizeof(WAVEFORMATEX));
+    }
+    for (void* block : blocks)
+        std::free(block);
+}
 
 std::string readAll(WaveFile& wave, DWORD count, HRESULT* result = nullptr) {
     std::vector<BYTE> buffer(count + 1, 0xEE);
@@ -45,6 +58,16 @@ TEST(WaveFile, PcmFileGivesFormatSizeAndSamples) {
     EXPECT_EQ(file.wave.format->wBitsPerSample, 16);
     EXPECT_EQ(file.wave.format->cbSize, 0);
     EXPECT_EQ(readAll(file.wave, 1000), riff::samples(1000));
+}
+
+TEST(WaveFile, PcmFormatRecordHasNoExtraBytesWhateverTheMemoryHeld) {
+    riff::ScratchFolder folder;
+    std::string path = folder.write("sound.wav", riff::wave(riff::samples(4), riff::pcmFormat()));
+    WaveFile wave;
+    dirtyFreeFormatBlocks();
+    ASSERT_EQ(wave.open(path.c_str()), S_OK);
+    EXPECT_EQ(wave.format->wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(wave.format->cbSize, 0);
 }
 
 TEST(WaveFile, ReadStopsAtTheEndOfTheData) {

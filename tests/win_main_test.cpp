@@ -31,7 +31,9 @@ namespace {
 struct Scenario {
     bool noDirect3D = false;
     bool noInput = false;
+    bool noBufferSize = false; // the keyboard refuses its buffer size
     bool noSound = false;
+    bool noListener = false;  // the primary buffer gives out no listener
     int postAtFrame = 0;      // after this frame two user messages are posted
     int probeAtFrame = 0;     // after this frame the window procedure is called directly
     int closeAtFrame = 0;     // after this frame the window gets WM_CLOSE
@@ -177,6 +179,8 @@ HRESULT __wrap__Z18DirectInput8CreateP11HINSTANCE__jRK4GUIDPPvP8IUnknown(HINSTAN
     if (SUCCEEDED(result)) {
         recordedInput = new RecordingInput(created, "input");
         recordedInput->keyboardReadsBeforeEscape = 100; // a program that stopped drawing ends
+        if (scenario.noBufferSize)
+            recordedInput->keyboardPropertyRefusal = DIERR_ACQUIRED;
         *out = recordedInput;
     }
     return result;
@@ -190,6 +194,7 @@ HRESULT __wrap__Z18DirectSoundCreate8PK4GUIDPP13IDirectSound8P8IUnknown(LPCGUID 
     record("DirectSoundCreate8");
     if (scenario.noSound)
         return E_FAIL;
+    listenerRefused() = scenario.noListener;
     IDirectSound8* created = nullptr;
     HRESULT result =
         __real__Z18DirectSoundCreate8PK4GUIDPP13IDirectSound8P8IUnknown(device, &created, outer);
@@ -388,6 +393,17 @@ HMMIO __wrap__Z9mmioOpenAPcP8MMIOINFOj(LPSTR path, LPMMIOINFO info, DWORD flags)
     if (path != nullptr)
         record("mmioOpenA(\"%s\")", path);
     return __real__Z9mmioOpenAPcP8MMIOINFOj(path, info, flags);
+}
+
+int __real__Z11MessageBoxAP6HWND__PKcS2_j(HWND, LPCSTR, LPCSTR, UINT);
+int __wrap__Z11MessageBoxAP6HWND__PKcS2_j(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    record("MessageBoxA(%s,\"%s\",%p,%u)",
+           owner == nullptr               ? "none"
+           : owner == appState.mainWindow ? "main"
+                                          : "other",
+           text, (const void*)caption, type);
+    LayerCall call;
+    return __real__Z11MessageBoxAP6HWND__PKcS2_j(owner, text, caption, type);
 }
 
 void __real_srand(unsigned);
@@ -820,21 +836,38 @@ TEST(ProgramClose, ClosingTheWindowReleasesEverythingOnceAndEnds) {
     EXPECT_EQ(lines.back(), "WinMain -> 0");
 }
 
-// A failed set-up ends WinMain at once with 0: nothing after it runs, the window is never shown
-// and the class stays registered.
-TEST(ProgramFailedSetUp, EndsBeforeTheWindowIsShown) {
+// A failed set-up shows its message and ends WinMain at once with 0: nothing after it runs,
+// the window is never shown and the class stays registered.
+TEST(ProgramFailedSetUp, ShowsItsMessageAndEndsBeforeTheWindowIsShown) {
+    const struct {
+        bool Scenario::*failure;
+        size_t calls; // of the three device creations, up to the failing one
+        const char* message;
+    } failures[] = {
+        {&Scenario::noDirect3D, 1,
+         "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 Direct3DCreate\",(nil),0)"},
+        {&Scenario::noInput, 2,
+         "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 DirectInput8Create\",(nil),0)"},
+        {&Scenario::noBufferSize, 2,
+         "MessageBoxA(main,\"\xCE\xF8\xE8\xE1\xEA\xE0 SetProperty DIPROP_BUFFERSIZE\",(nil),0)"},
+        {&Scenario::noSound, 3,
+         "MessageBoxA(none,\"\xCE\xF8\xE8\xE1\xEA\xE0 DirectSoundCreate8\",(nil),0)"},
+        {&Scenario::noListener, 3,
+         "MessageBoxA(none,\"\xCE\xF8\xE8\xE1\xEA\xE0 QueryInterface "
+         "(IID_IDirectSound3DListener8)\",(nil),0)"},
+    };
     const std::vector<std::string> calls = {
         "Direct3DCreate9(32)", "DirectInput8Create(given instance,0x800)", "DirectSoundCreate8"};
-    bool Scenario::*const failures[] = {&Scenario::noDirect3D, &Scenario::noInput,
-                                        &Scenario::noSound};
-    for (size_t failing = 0; failing < calls.size(); ++failing) {
+    for (const auto& failing : failures) {
         Scenario run;
-        run.*failures[failing] = true;
-        std::vector<std::string> expected(calls.begin(), calls.begin() + failing + 1);
+        run.*failing.failure = true;
+        std::vector<std::string> expected(calls.begin(), calls.begin() + failing.calls);
+        expected.push_back(failing.message);
         expected.push_back("WinMain -> 0");
-        EXPECT_EQ(joined(only(runProgram(run),
-                              {"Direct3DCreate9", "DirectInput8Create", "DirectSoundCreate8",
-                               "ShowWindow", "D3DX", "Unregister", "srand", "WinMain", "child"})),
-                  joined(expected));
+        EXPECT_EQ(
+            joined(only(runProgram(run), {"Direct3DCreate9", "DirectInput8Create",
+                                          "DirectSoundCreate8", "MessageBoxA", "ShowWindow", "D3DX",
+                                          "Unregister", "srand", "WinMain", "child"})),
+            joined(expected));
     }
 }

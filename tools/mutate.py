@@ -10,6 +10,11 @@ the program's WinMain with its calls recorded (win_main_test) and the four deliv
 tests. A mutant is "killed" when a test fails, crashes or
 runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
 Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
+An entry there names a mutant by its file, a text of its line and its change; where that text
+is on several changed lines of the file, either " (occurrence N)" after the text (the Nth of
+those lines from the top) or the mutant's id in place of the file (file:line:n) names the one
+meant. An entry that matches no mutant of the files tried is reported, so that a stale one is
+seen and mended.
 
 The changed file is always restored, also on Ctrl-C or SIGTERM; a copy is kept in
 build/mutate/backup until then, and a later run puts back any copy a killed run left behind.
@@ -205,21 +210,60 @@ def find_mutants(path):
     return mutants
 
 
-def load_equivalents():
-    """Entries (file, text in the line, description, reason) of the equivalent-mutant list."""
+MUTANT_ID = re.compile(r"^(.+):(\d+):(\d+)$")
+OCCURRENCE = re.compile(r"^(.*) \(occurrence (\d+)\)$")
+
+
+def load_equivalents(path=EQUIVALENT_LIST):
+    """Entries of the equivalent-mutant list: dicts with file, id (or None), text,
+    occurrence (or None), description and reason."""
     entries = []
-    if os.path.exists(EQUIVALENT_LIST):
-        for line in open(EQUIVALENT_LIST, encoding="utf-8"):
-            if line.strip() and not line.startswith("#"):
-                entries.append([p.strip() for p in line.rstrip("\n").split(" | ", 3)])
+    if not os.path.exists(path):
+        return entries
+    with open(path, encoding="utf-8") as f:
+        content = f.read()
+    for number, line in enumerate(content.split("\n"), 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        fields = [p.strip() for p in line.split(" | ", 3)]
+        if len(fields) != 4:
+            sys.exit(f"{path}:{number}: not 'file | text | change | why'")
+        where, text, description, reason = fields
+        named = MUTANT_ID.match(where)
+        nth = OCCURRENCE.match(text)
+        entries.append({"file": named.group(1) if named else where,
+                        "id": where if named else None,
+                        "text": nth.group(1) if nth else text,
+                        "occurrence": int(nth.group(2)) if nth else None,
+                        "description": description, "reason": reason, "line": number})
     return entries
 
 
-def equivalent_reason(mutant, entries):
-    for file, text, description, reason in entries:
-        if file == mutant["file"] and text in mutant["text"] and description == mutant["description"]:
-            return reason
-    return None
+def matches(entry, mutant, lines):
+    """Whether the entry names the mutant; lines maps each line number of the mutant's file
+    that carries a mutant to its text."""
+    if (entry["file"] != mutant["file"] or entry["text"] not in mutant["text"]
+            or entry["description"] != mutant["description"]
+            or entry["id"] not in (None, mutant["id"])):
+        return False
+    if entry["occurrence"] is None:
+        return True
+    holding = [n for n in sorted(lines) if entry["text"] in lines[n]]
+    return holding.index(mutant["line"]) + 1 == entry["occurrence"]
+
+
+def equivalent_reasons(mutants, entries):
+    """The reason of each listed mutant by id, and the entries that match none of them."""
+    lines = {}
+    for m in mutants:
+        lines.setdefault(m["file"], {})[m["line"]] = m["text"]
+    reasons, used = {}, set()
+    for m in mutants:
+        for n, entry in enumerate(entries):
+            if matches(entry, m, lines[m["file"]]):
+                reasons.setdefault(m["id"], entry["reason"])
+                used.add(n)
+    return reasons, [e for n, e in enumerate(entries) if n not in used and e["file"] in lines]
 
 # ---- Building and running ----------------------------------------------------------------
 
@@ -313,16 +357,22 @@ def main():
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--survivors", help="also write the survivors to this file")
     args = parser.parse_args()
+    if not args.list and not os.environ.get("DISPLAY") and not os.environ.get("MUTATE_INNER"):
+        os.environ["MUTATE_INNER"] = "1"
+        os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
+                 ["with-display.sh", sys.executable] + sys.argv)
 
     files = args.files or sorted(os.path.join(d, f) for d in SYSTEM_DIRS
                                  for f in os.listdir(os.path.join(ROOT, d))
                                  if f.endswith((".cpp", ".h")))
     mutants = [m for f in files for m in find_mutants(os.path.relpath(os.path.abspath(f), ROOT))]
+    reasons, unmatched = equivalent_reasons(mutants, load_equivalents())
+    for e in unmatched:
+        print(f"mutate: {os.path.relpath(EQUIVALENT_LIST, ROOT)}:{e['line']} matches no mutant")
     if args.only:
         mutants = [m for m in mutants if m["id"] in args.only]
-    equivalents = load_equivalents()
-    skipped = [(m, r) for m in mutants for r in [equivalent_reason(m, equivalents)] if r]
-    mutants = [m for m in mutants if not equivalent_reason(m, equivalents)]
+    skipped = [m for m in mutants if m["id"] in reasons]
+    mutants = [m for m in mutants if m["id"] not in reasons]
     if args.sample and args.sample < len(mutants):
         mutants = random.Random(args.seed).sample(mutants, args.sample)
     # Headers last: a changed header rebuilds every file that includes it.
@@ -333,11 +383,6 @@ def main():
             print(f"{m['id']}  {m['description']}  [{m['text']}]")
         print(f"{len(mutants)} mutants, {len(skipped)} equivalent ones left out")
         return 0
-    if not os.environ.get("DISPLAY") and not os.environ.get("MUTATE_INNER"):
-        os.environ["MUTATE_INNER"] = "1"
-        os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
-                 ["with-display.sh", sys.executable] + sys.argv)
-
     for s in (signal.SIGINT, signal.SIGTERM):
         signal.signal(s, signal.default_int_handler)
     os.environ.setdefault("CCACHE_BASEDIR", ROOT)
