@@ -238,11 +238,13 @@ TEST_F(DeviceTest, CreationRefusesWhatItCannotDrawInto) {
 #endif
     const DWORD hardware = D3DCREATE_HARDWARE_VERTEXPROCESSING;
     const Case cases[] = {
-        {"null window", nullptr, D3DDEVTYPE_HAL, hardware, windowedParameters()},
         {"full screen", window, D3DDEVTYPE_HAL, hardware, fullScreen},
 #ifndef _WIN32
         // Wine offers the reference device, which Windows has only with the SDK installed, and
-        // does not check the vertex processing flags or a window's presentation interval.
+        // does not check the vertex processing flags or a window's presentation interval. With
+        // no window at all it refused the device in most runs and created one in another, so
+        // its answer there is not checked either.
+        {"null window", nullptr, D3DDEVTYPE_HAL, hardware, windowedParameters()},
         {"reference device", window, D3DDEVTYPE_REF, hardware, windowedParameters()},
         {"no vertex processing", window, D3DDEVTYPE_HAL, D3DCREATE_MULTITHREADED,
          windowedParameters()},
