@@ -62,8 +62,9 @@ if [ -n "$sanitized" ]; then
     malformed_x+='|CorruptedData\.TheProgramRunsAndEndsOnEscape/Meshes'
     "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
         --exclude-regex "WindowsProgramUnderWine|$malformed_x"
-    cat "$root/tests/lsan.supp" "$root/tests/lsan-assimp.supp" >"$sanitized/lsan-assimp.supp"
-    LSAN_OPTIONS=suppressions=$sanitized/lsan-assimp.supp:print_suppressions=0 \
+    both="$(cd "$sanitized" && pwd)/lsan-assimp.supp"
+    cat "$root/tests/lsan.supp" "$root/tests/lsan-assimp.supp" >"$both"
+    LSAN_OPTIONS=suppressions=$both:print_suppressions=0 \
         "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
         --tests-regex "$malformed_x"
 fi
