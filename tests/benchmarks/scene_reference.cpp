@@ -24,6 +24,8 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <malloc.h>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -436,6 +438,9 @@ int main(int argc, char** argv) {
                              "<train position> <yaw> <pitch> <distance>\n");
         return 2;
     }
+    // The same heap setting as the program's entry point, so that the renderer's per-frame
+    // memory costs both the same.
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "scene_reference: %s\n", SDL_GetError());
         return 1;
