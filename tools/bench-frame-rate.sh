@@ -4,10 +4,11 @@
 # swap through the Direct3D layer, as the program's loop does it) and, when it is built, the
 # program varnel-hwvp-immediate drawing its scene. Then, when scene_reference is built, the
 # program's start view against the same scene drawn with OpenGL alone, in alternating rounds,
-# with the CPU time per frame of each (less disturbed by other load than the frame rate), the
-# four deliverables and the passenger train. All report "frame rate: <fps> fps" lines every 2
-# seconds on stderr (VARNEL_FRAME_REPORT=1); the first interval of each run (start-up) is left
-# out of the mean, so a run of N seconds measures N - 2 seconds after start-up.
+# with the CPU time per frame of each (less disturbed by other load than the frame rate), where
+# a frame of the reference goes, the four deliverables and the passenger train. All report
+# "frame rate: <fps> fps" lines every 2 seconds on stderr (VARNEL_FRAME_REPORT=1); the first
+# interval of each run (start-up) is left out of the mean, so a run of N seconds measures N - 2
+# seconds after start-up.
 # Usage: tools/bench-frame-rate.sh [build folder] [seconds per run] [rounds]
 set -euo pipefail
 build=$(cd "${1:-build/linux}" && pwd)
@@ -117,6 +118,9 @@ if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; the
         timed_run "reference$round" "$build/scene_reference" 100000
         timed_run "shaders$round" "$build/scene_reference" --shaders 100000
         timed_run "start$round" "$build/varnel-hwvp-immediate"
+        for part in texturing fragments drawing; do
+            timed_run "without-$part$round" "$build/scene_reference" --without "$part" 100000
+        done
     done
     names() { for round in $(seq 1 "$rounds"); do echo "$1$round"; done; }
     # shellcheck disable=SC2046 # one name a word
@@ -135,6 +139,20 @@ if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; the
         "$(cpu_per_frame $(names start)) ms CPU a frame"
     awk -v a="$start" -v b="$reference" -v c="$shaders" 'BEGIN { if (c > b) b = c
         if (b > 0) printf "ratio to the faster reference: %.3f (target at least 0.9)\n", a / b }'
+    # Where the reference's frame goes, each part as the frame time saved by leaving it out. The
+    # software renderer sets up and bins all of a frame's triangles before it rasterizes any, so
+    # the parts add up. The one-pixel scissor drops a triangle before its set-up and binning.
+    # shellcheck disable=SC2046
+    awk -v whole="$reference" \
+        -v untextured="$(mean_rate $(names "$log/without-texturing" | sed 's/$/.txt/'))" \
+        -v onePixel="$(mean_rate $(names "$log/without-fragments" | sed 's/$/.txt/'))" \
+        -v nothing="$(mean_rate $(names "$log/without-drawing" | sed 's/$/.txt/'))" \
+        'BEGIN { if (whole > 0 && untextured > 0 && onePixel > 0 && nothing > 0) {
+            printf "where a frame of scene_reference goes: %.2f ms in all; triangles and" \
+                " fragments (set-up, binning, clear, rasterizing, depth test, texturing) %.2f" \
+                " ms, of which texturing %.2f ms; vertices (fetch, transform, lighting," \
+                " clipping, culling) %.2f ms; present and the rest %.2f ms\n", 1000 / whole, 1000 / whole - 1000 / onePixel,
+                1000 / whole - 1000 / untextured, 1000 / onePixel - 1000 / nothing, 1000 / nothing } }'
 
     for name in varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default; do
         [ -x "$build/$name" ] || continue

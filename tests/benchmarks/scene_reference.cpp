@@ -7,14 +7,18 @@
 // OpenGL's fixed-function pipeline or, with --shaders, from a pair of shaders that compute
 // only what this scene needs (one directional light, ambient, texture times lit colour).
 // Usage: scene_reference [--shaders] <seconds>
+//        scene_reference --without texturing|fragments|drawing <seconds>
 //        scene_reference [--shaders] --picture <out.ppm> <train position> <yaw> <pitch> <distance>
 //        scene_reference --overdraw <train position> <yaw> <pitch> <distance>
 // The first form runs the start view as the program does, printing "frame rate: <fps> fps"
-// every 2 seconds on stderr; the second draws one still picture and writes it as a PPM file;
-// the third draws one picture counting fragments in the stencil buffer and prints, per pixel,
-// how many reached the depth test (rasterized) and how many passed it (shaded).
-// Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL, the scene logic
-// of varnel_system and the layer's .X reader (a file parser, no drawing).
+// every 2 seconds on stderr; with --without, it leaves out one part of the frame's work, to
+// show what that part costs: the texture sampling, everything after the vertices are set up
+// and binned (a one-pixel scissor, which also limits the clear to that pixel), or all drawing
+// (the same scissor and no draw calls: the present and the loop). The second draws one still
+// picture and writes it as a PPM file; the third draws one picture counting fragments in the
+// stencil buffer and prints, per pixel, how many reached the depth test (rasterized) and how many
+// passed it (shaded). Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL,
+// the scene logic of varnel_system and the layer's .X reader (a file parser, no drawing).
 #include "app/scene_objects.h"
 #include "platform/linux/x_file_reader.h"
 
@@ -385,6 +389,9 @@ void drawFrame(Scene& scene) {
     }
 }
 
+// What a timed run leaves out of each frame.
+enum class Without { nothing, texturing, fragments, drawing };
+
 bool writePicture(const char* path) {
     std::vector<uint8_t> rows(size_t(width) * height * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -430,11 +437,26 @@ int main(int argc, char** argv) {
         --argc;
         ++argv;
     }
+    // --without names one part of the frame's work; shaders always sample their texture.
+    Without without = Without::nothing;
+    bool understood = true;
+    if (argc > 2 && std::strcmp(argv[1], "--without") == 0) {
+        const char* part = argv[2];
+        without = std::strcmp(part, "texturing") == 0   ? Without::texturing
+                  : std::strcmp(part, "fragments") == 0 ? Without::fragments
+                  : std::strcmp(part, "drawing") == 0   ? Without::drawing
+                                                        : Without::nothing;
+        understood = without != Without::nothing && !shaders;
+        argc -= 2;
+        argv += 2;
+    }
     const bool still = argc == 7 && std::strcmp(argv[1], "--picture") == 0;
     const bool overdraw = argc == 6 && std::strcmp(argv[1], "--overdraw") == 0;
-    if (!still && !overdraw && argc > 2) {
-        std::fprintf(stderr, "usage: scene_reference [--shaders] <seconds> | --picture <out.ppm> "
-                             "<train position> <yaw> <pitch> <distance> | --overdraw "
+    if (!understood || (!still && !overdraw && argc > 2) ||
+        ((still || overdraw) && without != Without::nothing)) {
+        std::fprintf(stderr, "usage: scene_reference [--shaders] <seconds> | --without "
+                             "texturing|fragments|drawing <seconds> | [--shaders] --picture "
+                             "<out.ppm> <train position> <yaw> <pitch> <distance> | --overdraw "
                              "<train position> <yaw> <pitch> <distance>\n");
         return 2;
     }
@@ -478,6 +500,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "scene_reference: the shaders cannot be used here\n");
         return 1;
     }
+    if (without == Without::texturing)
+        glDisable(GL_TEXTURE_2D);
+    if (without == Without::fragments || without == Without::drawing) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 1, 1);
+    }
     camera.pitch = 0.39269909262657166;
     camera.followSelectedCar = true;
     camera.distance = 3000.0;
@@ -513,7 +541,10 @@ int main(int argc, char** argv) {
             if (quit)
                 break;
             train.update();
-            drawFrame(scene);
+            if (without == Without::drawing)
+                glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            else
+                drawFrame(scene);
             SDL_GL_SwapWindow(window);
             ++intervalFrames;
             now = SDL_GetPerformanceCounter();
