@@ -151,8 +151,9 @@ if [ -x "$build/scene_reference" ] && [ -x "$build/varnel-hwvp-immediate" ]; the
             printf "where a frame of scene_reference goes: %.2f ms in all; triangles and" \
                 " fragments (set-up, binning, clear, rasterizing, depth test, texturing) %.2f" \
                 " ms, of which texturing %.2f ms; vertices (fetch, transform, lighting," \
-                " clipping, culling) %.2f ms; present and the rest %.2f ms\n", 1000 / whole, 1000 / whole - 1000 / onePixel,
-                1000 / whole - 1000 / untextured, 1000 / onePixel - 1000 / nothing, 1000 / nothing } }'
+                " clipping, culling) %.2f ms; present and the rest %.2f ms\n", 1000 / whole,
+                1000 / whole - 1000 / onePixel, 1000 / whole - 1000 / untextured,
+                1000 / onePixel - 1000 / nothing, 1000 / nothing } }'
 
     for name in varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default; do
         [ -x "$build/$name" ] || continue

@@ -12,8 +12,8 @@ int main(int argc, char** argv) {
 #ifdef M_TRIM_THRESHOLD
     // The software renderer takes each frame's working memory in 64 KB blocks and frees it at
     // the present. By default glibc gives the freed top of the heap back to the kernel each
-    // frame, and the next frame faults it in again page by page, zero-filled: about 5% of the
-    // frame rate. Up to 64 MB of free heap is kept instead.
+    // frame, and the next frame faults it in again page by page, zero-filled: 3 to 5% of the frame
+    // rate. Up to 64 MB of free heap is kept instead.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
 #endif
     std::string commandLine;

@@ -12,9 +12,10 @@
 //        scene_reference --overdraw <train position> <yaw> <pitch> <distance>
 // The first form runs the start view as the program does, printing "frame rate: <fps> fps"
 // every 2 seconds on stderr; with --without, it leaves out one part of the frame's work, to
-// show what that part costs: the texture sampling, everything after the vertices are set up
-// and binned (a one-pixel scissor, which also limits the clear to that pixel), or all drawing
-// (the same scissor and no draw calls: the present and the loop). The second draws one still
+// show what that part costs: the texture sampling, everything after the vertices are
+// transformed, lit and clipped (a one-pixel scissor, which drops each triangle before its
+// set-up and binning and limits the clear to that pixel), or all drawing (the same scissor and
+// no draw calls: the present and the loop). The second draws one still
 // picture and writes it as a PPM file; the third draws one picture counting fragments in the
 // stencil buffer and prints, per pixel, how many reached the depth test (rasterized) and how many
 // passed it (shaded). Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL,
