@@ -1,5 +1,5 @@
 // release_all.cpp: releases what the program created, from the train down to the devices.
-// Depends on the train (sim/train.h) and the overlay (graphics/hud.h).
+// Depends on the scene objects (app/scene_objects.h) and the overlay (graphics/hud.h).
 #include "app/release_all.h"
 
 #include "app/application_state.h"
@@ -20,6 +20,9 @@ template <typename Interface> void releaseInterface(Interface*& object) {
 void releaseAll() {
     train.clear();
     releaseHud();
+    // The meshes and textures hold the graphics device; released here, the device's own
+    // release destroys it, and with it any drawing work it still runs, before the process ends.
+    releaseSceneModels();
     releaseInterface(appState.graphicsDevice);
     releaseInterface(appState.direct3D);
     releaseInterface(appState.clackSound);

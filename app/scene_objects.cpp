@@ -1,5 +1,6 @@
-// scene_objects.cpp: the scene objects in static storage, in their construction order,
-// and the construction of the rolling-stock types during the scene load.
+// scene_objects.cpp: the scene objects in static storage, in their construction order, the
+// construction of the rolling-stock types during the scene load and the release of the
+// scene's meshes and textures at shutdown.
 // Depends on app/scene_objects.h.
 #include "app/scene_objects.h"
 
@@ -19,4 +20,14 @@ void buildRollingStockTypes() {
     goodsCarType = CarType(1280.0, 321.0, "GoodsCar.X", &truckType);
     tankCarType = CarType(1024.0, 257.0, "Cistern.X", &truckType);
     passengerCarType = CarType(2432.0, 384.0, "PseudoPassengerCar.X", &truckType);
+}
+
+void releaseSceneModels() {
+    passengerCarType.release();
+    tankCarType.release();
+    goodsCarType.release();
+    truckType.release();
+    leftTurnType.release();
+    straightType.release();
+    textureCache.release();
 }

@@ -12,3 +12,6 @@
 // Gives the bogie type and the three car types their values and loads their meshes, in
 // this order: bogie, goods wagon, tank wagon, passenger coach.
 void buildRollingStockTypes();
+// Releases the meshes of the rolling-stock and segment types, in the reverse of their load
+// order, then the textures of the cache, so that nothing holds the graphics device any more.
+void releaseSceneModels();

@@ -34,15 +34,7 @@ void MeshModel::load(const char* fileName) {
                                         &materials, nullptr, &materialCount, &mesh);
     if (FAILED(result) || mesh == nullptr || materials == nullptr) {
         std::fprintf(stderr, "Cannot load mesh %s\n", path);
-        if (mesh != nullptr) {
-            mesh->Release();
-            mesh = nullptr;
-        }
-        if (materials != nullptr) {
-            materials->Release();
-            materials = nullptr;
-        }
-        materialCount = 0;
+        release();
         return;
     }
 
@@ -58,4 +50,16 @@ void MeshModel::load(const char* fileName) {
             textureCache.findOrLoad(records[i].pTextureFilename, textureIndex[i]);
         }
     }
+}
+
+void MeshModel::release() {
+    if (materials != nullptr) {
+        materials->Release();
+        materials = nullptr;
+    }
+    if (mesh != nullptr) {
+        mesh->Release();
+        mesh = nullptr;
+    }
+    materialCount = 0;
 }

@@ -19,6 +19,8 @@ struct MeshModel {
     // Loads "meshes\" + fileName and resolves its material textures through the cache.
     // A file that cannot be loaded is reported on standard error and leaves the model empty.
     void load(const char* fileName);
+    // Releases the material buffer and the mesh; the model is empty and draws nothing.
+    void release();
 };
 
 // Builds "meshes\" + fileName in path (pathSize characters); false if it does not fit.

@@ -44,3 +44,12 @@ IDirect3DTexture9* TextureCache::textureAt(INT index) const {
     }
     return entries[index]->texture;
 }
+
+void TextureCache::release() {
+    for (INT i = count - 1; i >= 0; --i) {
+        entries[i]->texture->Release();
+        delete entries[i];
+        entries[i] = nullptr;
+    }
+    count = 0;
+}

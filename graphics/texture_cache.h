@@ -22,6 +22,9 @@ struct TextureCache {
     bool findOrLoad(const char* name, INT& index);
     // The texture of entry index, or null when index names no entry.
     IDirect3DTexture9* textureAt(INT index) const;
+    // Releases every texture and frees its entry, from the last to the first; the cache is
+    // empty afterwards.
+    void release();
 };
 
 // The process-wide cache (app/scene_objects.cpp).

@@ -41,14 +41,9 @@ Mesh Quad {
 class MeshModelTest : public GraphicsDeviceTest {
 protected:
     void TearDown() override {
-        if (model.mesh != nullptr) {
-            model.mesh->Release();
-        }
-        if (model.materials != nullptr) {
-            model.materials->Release();
-        }
+        model.release();
         // The scene's cache holds textures of this test's device: empty it with the device.
-        emptyTextureCache();
+        textureCache.release();
         GraphicsDeviceTest::TearDown();
     }
 
@@ -94,8 +89,35 @@ TEST_F(MeshModelTest, SceneMeshLoadsWithItsTextures) {
     again.load("SegStraight.X");
     EXPECT_EQ(textureCache.count, count);
     EXPECT_EQ(again.textureIndex[0], model.textureIndex[0]);
-    again.mesh->Release();
-    again.materials->Release();
+    again.release();
+}
+
+TEST_F(MeshModelTest, ReleasedModelHoldsNothingAndDrawsNothing) {
+    IDirect3DDevice9* device = appState.graphicsDevice;
+    auto references = [device] {
+        device->AddRef();
+        return device->Release();
+    };
+    ULONG before = references();
+    model.load("SegStraight.X");
+    ASSERT_NE(model.mesh, nullptr);
+    textureCache.release(); // only the mesh's own references are left
+    ASSERT_GT(references(), before);
+
+    model.release();
+    EXPECT_EQ(model.mesh, nullptr);
+    EXPECT_EQ(model.materials, nullptr);
+    EXPECT_EQ(model.materialCount, 0u);
+    EXPECT_EQ(references(), before);
+    model.release();
+    EXPECT_EQ(references(), before);
+
+    D3DMATRIX marker = {};
+    marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
+    device->SetTransform(D3DTS_WORLD, &marker);
+    D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
+    EXPECT_EQ(world._11, 2.0f);
+    EXPECT_EQ(world._41, 0.0f);
 }
 
 TEST_F(MeshModelTest, PlacingTurnsTheModelToItsHeading) {

@@ -46,7 +46,8 @@ struct LayerCall {
 };
 
 // A forwarding object: owns one reference of `inner` and names itself `name` in the journal.
-// Its Release is recorded, so the journal shows exactly who released what and when.
+// Its Release is recorded, so the journal shows exactly who released what and when, and so is
+// the end of the real object when that release was its last reference.
 template <typename Interface> struct Recorder : Interface {
     Interface* inner;
     std::string name;
@@ -60,7 +61,10 @@ template <typename Interface> struct Recorder : Interface {
     ULONG AddRef() override { return inner->AddRef(); }
     ULONG Release() override {
         record("%s.Release", name.c_str());
-        return inner->Release();
+        ULONG remaining = inner->Release();
+        if (remaining == 0)
+            record("%s destroyed", name.c_str());
+        return remaining;
     }
 };
 

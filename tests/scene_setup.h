@@ -4,7 +4,6 @@
 #pragma once
 
 #include "app/scene_objects.h"
-#include "graphics/texture_cache.h"
 
 inline void ensureSceneTypes() {
     if (track.segmentCount == 0) {
@@ -12,15 +11,5 @@ inline void ensureSceneTypes() {
     }
     if (truckType.wheelbase == 0.0) {
         buildRollingStockTypes();
-    }
-}
-
-// Empties the scene's texture cache, releasing its textures: a test that loads textures with a
-// device of its own leaves none behind for later tests, nor any entry unfreed.
-inline void emptyTextureCache() {
-    while (textureCache.count > 0) {
-        --textureCache.count;
-        textureCache.entries[textureCache.count]->texture->Release();
-        delete textureCache.entries[textureCache.count];
     }
 }

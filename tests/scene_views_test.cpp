@@ -37,7 +37,7 @@ protected:
         // The scene's models, loaded with this device: a cache filled by an earlier device of
         // this process would hand out that device's textures.
         ensureSceneTypes();
-        emptyTextureCache();
+        textureCache.release();
         const struct {
             MeshModel* model;
             const char* file;
@@ -47,10 +47,7 @@ protected:
             {&tankCarType, "Cistern.X"},      {&passengerCarType, "PseudoPassengerCar.X"}};
         for (const auto& entry : models) {
             // Building the types may have loaded them already, with this device.
-            if (entry.model->mesh != nullptr)
-                entry.model->mesh->Release();
-            if (entry.model->materials != nullptr)
-                entry.model->materials->Release();
+            entry.model->release();
             entry.model->load(entry.file);
             ASSERT_NE(entry.model->mesh, nullptr) << entry.file;
         }
@@ -64,7 +61,7 @@ protected:
 
     void TearDown() override {
         train.clear();
-        emptyTextureCache();
+        releaseSceneModels();
         camera = OrbitCamera();
         if (appState.graphicsDevice != nullptr)
             appState.graphicsDevice->Release();

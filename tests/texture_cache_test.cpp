@@ -1,4 +1,4 @@
-// The texture cache: one load per name, failed and refused loads, and long names.
+// The texture cache: one load per name, failed and refused loads, long names and the release.
 #include <string>
 
 #include "graphics/texture_cache.h"
@@ -13,11 +13,7 @@ protected:
         useTemporaryFolder();
     }
     void TearDown() override {
-        while (cache.count > 0) {
-            --cache.count;
-            cache.entries[cache.count]->texture->Release();
-            delete cache.entries[cache.count];
-        }
+        cache.release();
         GraphicsDeviceTest::TearDown();
     }
 
@@ -120,4 +116,34 @@ TEST_F(TextureCacheTest, NamesBeyondNinetyTwoCharactersAreNotOpened) {
     EXPECT_EQ(index, 0);
     EXPECT_FALSE(cache.findOrLoad(std::string(5000, 'x').c_str(), index));
     EXPECT_EQ(cache.count, 1);
+}
+
+TEST_F(TextureCacheTest, ReleaseGivesBackEveryTextureAndEmptiesTheCache) {
+    IDirect3DDevice9* device = appState.graphicsDevice;
+    auto references = [device] {
+        device->AddRef();
+        return device->Release();
+    };
+    ULONG before = references();
+    writeBitmap("wood.bmp", 4);
+    writeBitmap("iron.bmp", 8);
+    INT index = -1;
+    ASSERT_TRUE(cache.findOrLoad("wood.bmp", index));
+    ASSERT_TRUE(cache.findOrLoad("iron.bmp", index));
+    ASSERT_EQ(references(), before + 2) << "each texture holds the device";
+
+    cache.release();
+    EXPECT_EQ(references(), before);
+    EXPECT_EQ(cache.count, 0);
+    EXPECT_EQ(cache.entries[0], nullptr);
+    EXPECT_EQ(cache.entries[1], nullptr);
+    EXPECT_EQ(cache.textureAt(0), nullptr);
+    cache.release();
+    EXPECT_EQ(references(), before);
+
+    // A name is loaded afresh afterwards, from the file as it is now.
+    writeBitmap("iron.bmp", 16);
+    ASSERT_TRUE(cache.findOrLoad("iron.bmp", index));
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(widthOf(cache.textureAt(0)), 16u);
 }

@@ -777,24 +777,39 @@ TEST_F(ProgramRun, WindowProcedureAcquiresOnActivationAndPassesTheRestOn) {
 }
 
 const std::vector<std::string> releaseOrder = {
-    "font.Release",    "device.Release",   "direct3D.Release", "clack.Release",
-    "running.Release", "listener.Release", "primary.Release",  "sound.Release",
-    "mouse.Release",   "keyboard.Release", "input.Release",
+    "font.Release",          "PseudoPassengerCar.X.Release",
+    "Cistern.X.Release",     "GoodsCar.X.Release",
+    "CarTruck.X.Release",    "SegTurnLeft.X.Release",
+    "SegStraight.X.Release", "device.Release",
+    "direct3D.Release",      "clack.Release",
+    "running.Release",       "listener.Release",
+    "primary.Release",       "sound.Release",
+    "mouse.Release",         "keyboard.Release",
+    "input.Release",
 };
 
 // The journal from `from` on: WM_DESTROY's handling releases the train's 60 sounds, then the
-// overlay's font and the devices in their order, once, and posts the quit message.
+// overlay's font, the meshes in the reverse of their load order and the devices in their order,
+// once, and posts the quit message. Nothing holds a device any more, so each device's release
+// is its last and ends it.
 void expectReleaseFrom(const std::vector<std::string>& lines, size_t from) {
     std::vector<std::string> expected(60, "copy.Release");
     expected.insert(expected.end(), releaseOrder.begin(), releaseOrder.end());
     expected.push_back("PostQuitMessage(0)");
     std::vector<std::string> actual =
         only({lines.begin() + std::min(from, lines.size()), lines.end()},
-             {"copy.Release", "font.", "device.", "direct3D.", "clack.", "running.", "listener.",
-              "primary.", "sound.", "mouse.", "keyboard.", "input.", "PostQuitMessage"});
+             {"copy.Release", "font.", "PseudoPassengerCar.X.", "Cistern.X.", "GoodsCar.X.",
+              "CarTruck.X.", "SegTurnLeft.X.", "SegStraight.X.", "device.", "direct3D.", "clack.",
+              "running.", "listener.", "primary.", "sound.", "mouse.", "keyboard.", "input.",
+              "PostQuitMessage"});
     EXPECT_EQ(joined(actual), joined(expected));
     for (const std::string& release : releaseOrder)
         EXPECT_EQ(only(lines, {release.c_str()}).size(), 1u) << release;
+    for (const char* device : {"device", "direct3D", "sound", "input"}) {
+        size_t release = indexOf(lines, std::string(device) + ".Release", from);
+        ASSERT_LT(release + 1, lines.size()) << device;
+        EXPECT_EQ(lines[release + 1], std::string(device) + " destroyed");
+    }
 }
 
 TEST_F(ProgramRun, EscapeReleasesEverythingOnceAndEnds) {
