@@ -94,7 +94,8 @@ void showsSceneAndEndsOnEscape(RunningProgram& program, int seconds) {
         ended = program.waitForExit(2000);
     }
     ASSERT_TRUE(ended) << "Escape ends the program";
-    EXPECT_EQ(program.exitCode(), 0) << program.errorOutput();
+    EXPECT_EQ(program.exitCode(), 0) << "ended by signal " << program.endSignal() << "\n"
+                                     << program.errorOutput();
 }
 
 // Each test starts once the windows of earlier ones are gone.

@@ -263,7 +263,9 @@ TEST_F(WindowsProgramUnderWine, DrawsTakesKeysSwitchesTrainAndEnds) {
 
     program->type("Escape");
     ASSERT_TRUE(program->running.waitForExit(30000)) << "Escape ends the program";
-    EXPECT_EQ(program->running.exitCode(), 0);
+    EXPECT_EQ(program->running.exitCode(), 0)
+        << "ended by signal " << program->running.endSignal() << "\n"
+        << program->running.errorOutput();
 }
 
 // Where a feature lies, as a share of the client area's width or height: the projection's

@@ -94,6 +94,7 @@ bool RunningProgram::waitForExit(int milliseconds) {
         if (result == pid) {
             ended = true;
             status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            signalNumber = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
             break;
         }
         if (std::chrono::steady_clock::now() >= deadline)

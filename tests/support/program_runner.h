@@ -29,6 +29,8 @@ public:
     bool waitForExit(int milliseconds);
     // The exit code, or -1 when the program has not ended normally.
     int exitCode() const { return status; }
+    // The signal that ended the program, or 0 when it was not ended by one.
+    int endSignal() const { return signalNumber; }
     // Everything the program wrote to standard error so far.
     std::string errorOutput() const;
     // Ends the program at once if it still runs.
@@ -37,6 +39,7 @@ public:
 private:
     pid_t pid = -1;
     int status = -1;
+    int signalNumber = 0;
     bool ended = false;
     std::string errorFile;
     std::string spawnError;
