@@ -56,6 +56,12 @@ protected:
         UnregisterClassA("MeshTestWindow", GetModuleHandleA(nullptr));
     }
 
+    // The references the device has now: what its resources and the test hold.
+    static ULONG deviceReferences() {
+        appState.graphicsDevice->AddRef();
+        return appState.graphicsDevice->Release();
+    }
+
     // Moves into a fresh folder with an empty `meshes` folder.
     void useTemporaryFolder() {
         workFolder = std::filesystem::temp_directory_path() /

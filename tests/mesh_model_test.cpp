@@ -93,28 +93,23 @@ TEST_F(MeshModelTest, SceneMeshLoadsWithItsTextures) {
 }
 
 TEST_F(MeshModelTest, ReleasedModelHoldsNothingAndDrawsNothing) {
-    IDirect3DDevice9* device = appState.graphicsDevice;
-    auto references = [device] {
-        device->AddRef();
-        return device->Release();
-    };
-    ULONG before = references();
+    ULONG before = deviceReferences();
     model.load("SegStraight.X");
     ASSERT_NE(model.mesh, nullptr);
     textureCache.release(); // only the mesh's own references are left
-    ASSERT_GT(references(), before);
+    ASSERT_GT(deviceReferences(), before);
 
     model.release();
     EXPECT_EQ(model.mesh, nullptr);
     EXPECT_EQ(model.materials, nullptr);
     EXPECT_EQ(model.materialCount, 0u);
-    EXPECT_EQ(references(), before);
+    EXPECT_EQ(deviceReferences(), before);
     model.release();
-    EXPECT_EQ(references(), before);
+    EXPECT_EQ(deviceReferences(), before);
 
     D3DMATRIX marker = {};
     marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
-    device->SetTransform(D3DTS_WORLD, &marker);
+    appState.graphicsDevice->SetTransform(D3DTS_WORLD, &marker);
     D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
     EXPECT_EQ(world._11, 2.0f);
     EXPECT_EQ(world._41, 0.0f);

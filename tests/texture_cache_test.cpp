@@ -119,27 +119,22 @@ TEST_F(TextureCacheTest, NamesBeyondNinetyTwoCharactersAreNotOpened) {
 }
 
 TEST_F(TextureCacheTest, ReleaseGivesBackEveryTextureAndEmptiesTheCache) {
-    IDirect3DDevice9* device = appState.graphicsDevice;
-    auto references = [device] {
-        device->AddRef();
-        return device->Release();
-    };
-    ULONG before = references();
+    ULONG before = deviceReferences();
     writeBitmap("wood.bmp", 4);
     writeBitmap("iron.bmp", 8);
     INT index = -1;
     ASSERT_TRUE(cache.findOrLoad("wood.bmp", index));
     ASSERT_TRUE(cache.findOrLoad("iron.bmp", index));
-    ASSERT_EQ(references(), before + 2) << "each texture holds the device";
+    ASSERT_EQ(deviceReferences(), before + 2) << "each texture holds the device";
 
     cache.release();
-    EXPECT_EQ(references(), before);
+    EXPECT_EQ(deviceReferences(), before);
     EXPECT_EQ(cache.count, 0);
     EXPECT_EQ(cache.entries[0], nullptr);
     EXPECT_EQ(cache.entries[1], nullptr);
     EXPECT_EQ(cache.textureAt(0), nullptr);
     cache.release();
-    EXPECT_EQ(references(), before);
+    EXPECT_EQ(deviceReferences(), before);
 
     // A name is loaded afresh afterwards, from the file as it is now.
     writeBitmap("iron.bmp", 16);
