@@ -57,6 +57,17 @@ protected:
         return world;
     }
 
+    // Draws the model over a marked world transform, which stays as it was when nothing of the
+    // model is drawn.
+    void expectNothingDrawn() {
+        D3DMATRIX marker = {};
+        marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
+        appState.graphicsDevice->SetTransform(D3DTS_WORLD, &marker);
+        D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
+        EXPECT_EQ(world._11, 2.0f);
+        EXPECT_EQ(world._41, 0.0f);
+    }
+
     IDirect3DBaseTexture9* textureAfterDrawing() {
         worldAfterDrawing(0.0, 0.0, 0.0);
         IDirect3DBaseTexture9* texture = nullptr;
@@ -107,12 +118,7 @@ TEST_F(MeshModelTest, ReleasedModelHoldsNothingAndDrawsNothing) {
     model.release();
     EXPECT_EQ(deviceReferences(), before);
 
-    D3DMATRIX marker = {};
-    marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
-    appState.graphicsDevice->SetTransform(D3DTS_WORLD, &marker);
-    D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
-    EXPECT_EQ(world._11, 2.0f);
-    EXPECT_EQ(world._41, 0.0f);
+    expectNothingDrawn();
 }
 
 TEST_F(MeshModelTest, PlacingTurnsTheModelToItsHeading) {
@@ -173,13 +179,7 @@ TEST_F(MeshModelTest, UnloadableMeshIsReportedOnceAndDrawsNothing) {
     EXPECT_EQ(model.materialCount, 0u);
     EXPECT_EQ(report, "Cannot load mesh meshes\\NoSuchMesh.X\n");
 
-    // The world transform stays as it was: nothing of the model is drawn.
-    D3DMATRIX marker = {};
-    marker._11 = marker._22 = marker._33 = marker._44 = 2.0f;
-    appState.graphicsDevice->SetTransform(D3DTS_WORLD, &marker);
-    D3DMATRIX world = worldAfterDrawing(100.0, 200.0, 1.0);
-    EXPECT_EQ(world._11, 2.0f);
-    EXPECT_EQ(world._41, 0.0f);
+    expectNothingDrawn();
 
     // A name too long for the path is a file that cannot be opened; a model that held a mesh
     // before is left empty, not with the old mesh.
