@@ -6,7 +6,7 @@
 #include "audio/sound_emitter.h"
 #include "audio/wave_file.h"
 
-#include "platform/linux/dsound_stats.h"
+#include "platform/dsound/dsound_stats.h"
 
 #include <gtest/gtest.h>
 

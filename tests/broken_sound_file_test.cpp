@@ -11,7 +11,7 @@
 #include "app/application_state.h"
 #include "audio/sound_device.h"
 #include "audio/sound_emitter.h"
-#include "platform/linux/dsound_stats.h"
+#include "platform/dsound/dsound_stats.h"
 #include "scene_setup.h"
 #include "sim/train.h"
 #include "sound_test_window.h"

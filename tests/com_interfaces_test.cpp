@@ -9,7 +9,7 @@
 #include <dsound.h>
 
 #ifndef _WIN32
-#include "platform/linux/dsound_stats.h"
+#include "platform/dsound/dsound_stats.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #ifndef _WIN32
-#include "platform/linux/sdl_window.h"
+#include "platform/backends/sdl/sdl_window.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 
 // The Linux layer's counts of the OpenAL objects behind the buffers; Windows has no such view.
 #ifndef _WIN32
-#include "platform/linux/dsound_stats.h"
+#include "platform/dsound/dsound_stats.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // entry_test.cpp: the Linux entry point as a program meets it. This WinMain is called by the
-// layer's main() (platform/linux/entry.cpp) with the arguments that ctest passes, "one",
+// layer's main() (platform/win32/entry.cpp) with the arguments that ctest passes, "one",
 // "two words" and "three"; it checks what it was given and that memory freed at the top of the
 // heap stays with the process, then exits with 0 when all held. Not a GoogleTest program: the
 // entry point's main() is the one under test.

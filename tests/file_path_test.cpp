@@ -1,6 +1,6 @@
 // file_path_test.cpp: Windows-style path resolution of the Linux layer: backslashes as
 // separators, case-insensitive matching of each part, relative paths from the working folder.
-#include "../platform/linux/file_path.h"
+#include "../platform/common/file_path.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "app/scene_objects.h"
 #include "graphics/hud.h"
 #include "input/input_devices.h"
-#include "platform/linux/sdl_window.h"
+#include "platform/backends/sdl/sdl_window.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "audio/sound_device.h"
 #include "graphics/graphics_device.h"
 #include "graphics/hud.h"
-#include "platform/linux/dsound_stats.h"
+#include "platform/dsound/dsound_stats.h"
 #include "scene_setup.h"
 #include "sim/train.h"
 #include "sound_test_window.h"

@@ -4,7 +4,7 @@
 
 // The display server's own events are pushed through SDL on the Linux layer only.
 #ifndef _WIN32
-#include "platform/linux/sdl_window.h"
+#include "platform/backends/sdl/sdl_window.h"
 #endif
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 out=${2:-$root/build/fuzz}
 fuzz="$root/tests/fuzz"
-layer="$root/platform/linux"
+layer="$root/platform"
 targets=(wave_file_fuzzer mmio_fuzzer x_mesh_fuzzer texture_fuzzer)
 mkdir -p "$out"
 
@@ -21,19 +21,19 @@ build() { # target name, sources and libraries
     local name=$1
     shift
     "${compiler[@]}" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-        -fno-sanitize-recover=undefined -I"$root" -I"$root/platform/include" -I"$layer" \
+        -fno-sanitize-recover=undefined -I"$root" -I"$root/platform/include" -I"$layer/common" -I"$layer/mmsystem" -I"$layer/d3dx9" \
         "$@" -o "$out/$name"
 }
 build wave_file_fuzzer "$fuzz/wave_file_fuzzer.cpp" "$root/audio/wave_file.cpp" \
-    "$layer/mmio.cpp" "$layer/file_path.cpp"
-build mmio_fuzzer "$fuzz/mmio_fuzzer.cpp" "$layer/mmio.cpp" "$layer/file_path.cpp"
+    "$layer/mmsystem/mmio.cpp" "$layer/common/file_path.cpp"
+build mmio_fuzzer "$fuzz/mmio_fuzzer.cpp" "$layer/mmsystem/mmio.cpp" "$layer/common/file_path.cpp"
 # shellcheck disable=SC2046 # pkg-config's flags are separate words
-build x_mesh_fuzzer "$fuzz/x_mesh_fuzzer.cpp" "$layer/d3dx9_mesh.cpp" "$layer/x_file_reader.cpp" \
-    "$layer/d3dx9_buffer.cpp" "$layer/file_path.cpp" "$layer/guids.cpp" \
+build x_mesh_fuzzer "$fuzz/x_mesh_fuzzer.cpp" "$layer/d3dx9/d3dx9_mesh.cpp" "$layer/d3dx9/x_file_reader.cpp" \
+    "$layer/d3dx9/d3dx9_buffer.cpp" "$layer/common/file_path.cpp" "$layer/common/guids.cpp" \
     $(pkg-config --cflags --libs assimp)
 # shellcheck disable=SC2046
-build texture_fuzzer "$fuzz/texture_fuzzer.cpp" "$layer/d3dx9_texture.cpp" \
-    "$layer/file_path.cpp" "$layer/guids.cpp" $(pkg-config --cflags --libs sdl2 SDL2_image)
+build texture_fuzzer "$fuzz/texture_fuzzer.cpp" "$layer/d3dx9/d3dx9_texture.cpp" \
+    "$layer/common/file_path.cpp" "$layer/common/guids.cpp" $(pkg-config --cflags --libs sdl2 SDL2_image)
 
 # WAV seeds, also the file services' inputs. Bytes are built as printf escape text and written
 # by one printf at the end, so zero bytes survive; each chunk is given its contents and their

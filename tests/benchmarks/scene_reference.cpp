@@ -21,7 +21,7 @@
 // passed it (shaded). Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL,
 // the scene logic of varnel_system and the layer's .X reader (a file parser, no drawing).
 #include "app/scene_objects.h"
-#include "platform/linux/x_file_reader.h"
+#include "platform/d3dx9/x_file_reader.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>

@@ -13,3 +13,6 @@ HWND windowOfSdlId(Uint32 windowId);
 
 // True when the SDL video subsystem is (or can be) initialised: a display is available.
 bool videoAvailable();
+
+// Sets the OpenGL attributes that a window must be created with to carry the device's context.
+void setOpenGlAttributes();
