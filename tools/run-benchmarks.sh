@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every benchmark of a build folder for a moment and the frame-rate comparison for a few
-# seconds, so that a benchmark that no longer builds, starts or finds its data fails the test
+# Runs every benchmark of a build folder for a moment, the frame-rate comparison for a few
+# seconds, the start-up time once and the instruction count of a few frames, so that a benchmark that no longer builds, starts or finds its data fails the test
 # run. The figures are printed, not checked: this machine's load decides them.
 # Usage: tools/run-benchmarks.sh [build folder, default build/linux]
 set -euo pipefail
@@ -28,3 +28,5 @@ if [ "$count" -eq 0 ]; then
 fi
 echo "run-benchmarks: $count benchmarks ran"
 "$here/bench-frame-rate.sh" "$build" 5 1
+"$here/bench-first-frame.sh" "$build" 1
+"$here/bench-frame-instructions.sh" "$build" 5
