@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark of a build folder for a moment, the frame-rate comparison for a few
-# seconds, the start-up time once and the instruction count of a few frames, so that a benchmark that no longer builds, starts or finds its data fails the test
-# run. The figures are printed, not checked: this machine's load decides them.
+# seconds, the start-up time once and the instruction count of a few frames, so that a
+# benchmark that no longer builds, starts or finds its data fails the test run. The figures
+# are printed, not checked: this machine's load decides them.
 # Usage: tools/run-benchmarks.sh [build folder, default build/linux]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
