@@ -1,6 +1,6 @@
 // application_state.h: the process-wide device handles and small shared values.
 // One instance, `appState`, lives for the whole program; every interface pointer is null
-// until created and set back to null when released (releaseAll in app/main_window.cpp).
+// until created and set back to null when released (releaseAll in app/release_all.cpp).
 #pragma once
 
 #define DIRECTINPUT_VERSION 0x0800

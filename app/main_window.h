@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-// The window class name and the window title.
+// The window class name.
 extern const char mainWindowClassName[];
 
 // Registers the window class and creates the hidden 1024 x 768 main window; the handle, null or
