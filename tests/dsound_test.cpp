@@ -3,7 +3,7 @@
 // state and positions, and the deferred 3-D settings of buffers and listener.
 #include <dsound.h>
 
-// The Linux layer's counts of the OpenAL objects behind the buffers; Windows has no such view.
+// The layer's counts of the sample stores and voices behind the buffers; Windows has none.
 #ifndef _WIN32
 #include "platform/dsound/dsound_stats.h"
 #endif

@@ -1,7 +1,6 @@
-// dsound_buffer.cpp: secondary sound buffers and their 3-D control on OpenAL Soft. Each buffer
-// is one OpenAL source; its samples live in a SampleData record that duplicates share, kept
-// once in memory (for Lock) and once in an OpenAL buffer (refreshed at Unlock).
-// Depends on dsound_internal.h and com_object.h.
+// dsound_buffer.cpp: secondary sound buffers and their 3-D control. Each buffer is one voice of
+// the sound output; its samples live in a SampleData record that duplicates share, kept once in
+// memory (for Lock) and once in a sample store of the output (refilled at Unlock).
 #include "com_object.h"
 #include "dsound_internal.h"
 
@@ -23,24 +22,24 @@ struct SampleData {
     char* memory = nullptr;
     DWORD bytes = 0;
     WAVEFORMATEX* format = nullptr; // with its cbSize extra bytes
-    ALenum alFormat = 0;
-    ALuint alBuffer = 0;
+    SampleFormat outputFormat{};
+    SampleStore* store = nullptr;
     ULONG references = 1;
 
     ~SampleData() {
-        if (alBuffer) {
-            alDeleteBuffers(1, &alBuffer);
-            --liveSampleBuffers;
+        if (store) {
+            destroySampleStore(store);
+            --liveSampleStores;
         }
         std::free(format);
         std::free(memory);
     }
-    // The bytes handed to OpenAL: whole sample frames only.
+    // The bytes handed to the output: whole sample frames only.
     DWORD frameBytes() const { return bytes - bytes % format->nBlockAlign; }
 };
 
-// The OpenAL format for a wave format, or 0 when OpenAL cannot play it.
-ALenum openAlFormat(const WAVEFORMATEX& f) {
+// The output's format for a wave format; false when the output cannot play it.
+bool outputFormat(const AudioOutput* output, const WAVEFORMATEX& f, SampleFormat* out) {
     WORD tag = f.wFormatTag;
     if (tag == waveFormatExtensible && f.cbSize >= 22) {
         // The sub-format GUID begins with the plain format tag.
@@ -50,18 +49,20 @@ ALenum openAlFormat(const WAVEFORMATEX& f) {
         tag = WORD(subFormat);
     }
     if (f.nChannels < 1 || f.nChannels > 2 || f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8)
-        return 0;
+        return false;
     if (f.nSamplesPerSec < minimumFrequency || f.nSamplesPerSec > maximumFrequency)
-        return 0;
-    bool mono = f.nChannels == 1;
+        return false;
     if (tag == WAVE_FORMAT_PCM && f.wBitsPerSample == 8)
-        return mono ? AL_FORMAT_MONO8 : AL_FORMAT_STEREO8;
-    if (tag == WAVE_FORMAT_PCM && f.wBitsPerSample == 16)
-        return mono ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
-    if (tag == waveFormatIeeeFloat && f.wBitsPerSample == 32 &&
-        alIsExtensionPresent("AL_EXT_float32"))
-        return mono ? AL_FORMAT_MONO_FLOAT32 : AL_FORMAT_STEREO_FLOAT32;
-    return 0;
+        out->encoding = SampleEncoding::unsigned8;
+    else if (tag == WAVE_FORMAT_PCM && f.wBitsPerSample == 16)
+        out->encoding = SampleEncoding::signed16;
+    else if (tag == waveFormatIeeeFloat && f.wBitsPerSample == 32)
+        out->encoding = SampleEncoding::float32;
+    else
+        return false;
+    out->channels = f.nChannels;
+    out->rate = f.nSamplesPerSec;
+    return outputPlays(output, out->encoding);
 }
 
 bool finite(D3DVALUE x, D3DVALUE y, D3DVALUE z) {
@@ -75,26 +76,14 @@ public:
     SecondaryBuffer(SoundContext* context, SampleData* samples, DWORD flags)
         : context(context), samples(samples), flags(flags) {}
 
-    // Creates the OpenAL source playing the shared samples; false when none is left.
+    // Creates the voice playing the shared samples; false when none is left.
     bool attach() {
-        context->makeCurrent();
-        alGetError();
-        alGenSources(1, &source);
-        if (alGetError() != AL_NO_ERROR)
+        voice = createVoice(context->output, samples->store);
+        if (!voice)
             return false;
-        ++liveSources;
-        alSourcei(source, AL_BUFFER, ALint(samples->alBuffer));
-        if (flags & DSBCAPS_CTRL3D) {
-            alSourcei(source, AL_SOURCE_RELATIVE, AL_FALSE);
-            alSourcef(source, AL_REFERENCE_DISTANCE, DS3D_DEFAULTMINDISTANCE);
-            alSourcef(source, AL_MAX_DISTANCE, DS3D_DEFAULTMAXDISTANCE);
-        } else {
-            // A buffer without 3-D control plays at the listener, unattenuated.
-            alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
-            alSourcef(source, AL_ROLLOFF_FACTOR, 0.0f);
-        }
+        ++liveVoices;
         applyGain();
-        apply3D();
+        place();
         context->buffers.push_back(this);
         return true;
     }
@@ -112,12 +101,8 @@ public:
 
     HRESULT GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) override {
         DWORD position = startOffset;
-        if (isPlayingOrPaused()) {
-            context->makeCurrent();
-            ALint offset = 0;
-            alGetSourcei(source, AL_BYTE_OFFSET, &offset);
-            position = DWORD(offset);
-        }
+        if (isPlayingOrPaused())
+            position = DWORD(voiceOffset(voice));
         if (playCursor)
             *playCursor = position;
         if (writeCursor)
@@ -154,10 +139,7 @@ public:
         if (!status)
             return DSERR_INVALIDPARAM;
         *status = 0;
-        context->makeCurrent();
-        ALint state = AL_INITIAL;
-        alGetSourcei(source, AL_SOURCE_STATE, &state);
-        if (state == AL_PLAYING)
+        if (voiceState(voice) == VoiceState::playing)
             *status = DSBSTATUS_PLAYING | (looping ? DSBSTATUS_LOOPING : 0);
         return DS_OK;
     }
@@ -189,20 +171,18 @@ public:
             return DSERR_INVALIDPARAM;
         if (priority != 0 && !(flags & DSBCAPS_LOCDEFER))
             return DSERR_INVALIDCALL;
-        context->makeCurrent();
         looping = (playFlags & DSBPLAY_LOOPING) != 0;
-        alSourcei(source, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
-        ALint state = AL_INITIAL;
-        alGetSourcei(source, AL_SOURCE_STATE, &state);
-        if (state == AL_PLAYING)
+        setVoiceLooping(voice, looping);
+        VoiceState state = voiceState(voice);
+        if (state == VoiceState::playing)
             return DS_OK; // playing on from where it is, as asked now
-        if (state != AL_PAUSED) {
-            // A source that was never started or ran to its end starts at the set position.
-            alSourceRewind(source);
-            alSourcei(source, AL_BYTE_OFFSET, ALint(startOffset));
+        if (state == VoiceState::paused) {
+            resumeVoice(voice);
+        } else {
+            // A voice that was never started or ran to its end starts at the set position.
+            playVoiceFrom(voice, startOffset);
             startOffset = 0;
         }
-        alSourcePlay(source);
         return DS_OK;
     }
 
@@ -212,7 +192,7 @@ public:
         // Positions fall on whole sample frames.
         newPosition -= newPosition % samples->format->nBlockAlign;
         if (isPlayingOrPaused()) {
-            alSourcei(source, AL_BYTE_OFFSET, ALint(std::min(newPosition, samples->frameBytes())));
+            setVoiceOffset(voice, std::min(newPosition, samples->frameBytes()));
         } else {
             startOffset = newPosition;
         }
@@ -232,11 +212,8 @@ public:
     }
 
     HRESULT Stop() override {
-        context->makeCurrent();
-        ALint state = AL_INITIAL;
-        alGetSourcei(source, AL_SOURCE_STATE, &state);
-        if (state == AL_PLAYING)
-            alSourcePause(source); // keeps the position, from where Play goes on
+        if (voiceState(voice) == VoiceState::playing)
+            pauseVoice(voice); // keeps the position, from where Play goes on
         return DS_OK;
     }
 
@@ -276,21 +253,15 @@ public:
         if (apply > DS3D_DEFERRED || !finite(x, y, z))
             return DSERR_INVALIDPARAM;
         position.set({x, y, z}, apply == DS3D_DEFERRED);
-        if (apply == DS3D_IMMEDIATE) {
-            context->makeCurrent();
+        if (apply == DS3D_IMMEDIATE)
             apply3D();
-        }
         return DS_OK;
     }
 
-    // Hands the committed position and the listener's rolloff factor to OpenAL.
+    // Hands the committed position and the listener's rolloff factor to the output.
     void apply3D() {
-        if (!(flags & DSBCAPS_CTRL3D))
-            return;
-        ALfloat at[3];
-        toOpenAl(position.current, at);
-        alSourcefv(source, AL_POSITION, at);
-        alSourcef(source, AL_ROLLOFF_FACTOR, context->listener.rolloffFactor.current);
+        if (flags & DSBCAPS_CTRL3D)
+            place();
     }
     bool commit3D() { return position.commit(); }
 
@@ -298,17 +269,24 @@ public:
     SampleData* const samples;
 
 private:
-    bool isPlayingOrPaused() const {
-        context->makeCurrent();
-        ALint state = AL_INITIAL;
-        alGetSourcei(source, AL_SOURCE_STATE, &state);
-        return state == AL_PLAYING || state == AL_PAUSED;
+    bool isPlayingOrPaused() const { return voiceState(voice) != VoiceState::stopped; }
+
+    // Hundredths of a decibel to a linear gain; the minimum is silence.
+    void applyGain() {
+        float gain = volume <= DSBVOLUME_MIN ? 0.0f : float(std::pow(10.0, volume / 2000.0));
+        setVoiceGain(voice, gain);
     }
 
-    void applyGain() {
-        context->makeCurrent();
-        float gain = volume <= DSBVOLUME_MIN ? 0.0f : float(std::pow(10.0, volume / 2000.0));
-        alSourcef(source, AL_GAIN, gain);
+    // A buffer with 3-D control is heard from its position at DirectSound's default distances;
+    // one without plays at the listener, unattenuated.
+    void place() {
+        if (flags & DSBCAPS_CTRL3D)
+            placeVoice(voice, {false, toOutput(position.current), DS3D_DEFAULTMINDISTANCE,
+                               DS3D_DEFAULTMAXDISTANCE, context->listener.rolloffFactor.current});
+        else
+            placeVoice(
+                voice,
+                {true, {0.0f, 0.0f, 0.0f}, DS3D_DEFAULTMINDISTANCE, DS3D_DEFAULTMAXDISTANCE, 0.0f});
     }
 
     bool inSamples(LPVOID pointer, DWORD bytes) const {
@@ -317,41 +295,12 @@ private:
                bytes <= DWORD(samples->memory + samples->bytes - p);
     }
 
-    // Hands the memory to OpenAL. A buffer attached to sources cannot take new data, so every
-    // buffer sharing the samples lets go of it and takes it back where it was.
+    // Hands the memory to the output; every buffer sharing the samples plays on as it was.
     HRESULT upload() {
-        context->makeCurrent();
-        struct Saved {
-            SecondaryBuffer* buffer;
-            ALint state;
-            ALint offset;
-        };
-        std::vector<Saved> sharing;
-        for (SecondaryBuffer* buffer : context->buffers) {
-            if (buffer->samples != samples)
-                continue;
-            Saved saved{buffer, AL_INITIAL, 0};
-            alGetSourcei(buffer->source, AL_SOURCE_STATE, &saved.state);
-            alGetSourcei(buffer->source, AL_BYTE_OFFSET, &saved.offset);
-            alSourceStop(buffer->source);
-            alSourcei(buffer->source, AL_BUFFER, 0);
-            sharing.push_back(saved);
-        }
-        alGetError();
-        alBufferData(samples->alBuffer, samples->alFormat, samples->memory,
-                     ALsizei(samples->frameBytes()), ALsizei(samples->format->nSamplesPerSec));
-        HRESULT result = alGetError() == AL_NO_ERROR ? DS_OK : DSERR_GENERIC;
-        for (const Saved& saved : sharing) {
-            ALuint s = saved.buffer->source;
-            alSourcei(s, AL_BUFFER, ALint(samples->alBuffer));
-            if (saved.state == AL_PLAYING || saved.state == AL_PAUSED) {
-                alSourcei(s, AL_BYTE_OFFSET, saved.offset);
-                alSourcePlay(s);
-                if (saved.state == AL_PAUSED)
-                    alSourcePause(s);
-            }
-        }
-        return result;
+        return fillSampleStore(samples->store, samples->outputFormat, samples->memory,
+                               samples->frameBytes())
+                   ? DS_OK
+                   : DSERR_GENERIC;
     }
 
     // One reference count for both interfaces; the 3-D one only with 3-D control.
@@ -364,11 +313,9 @@ private:
     }
 
     void lastReleased() override {
-        context->makeCurrent();
-        if (source) {
-            alSourceStop(source);
-            alDeleteSources(1, &source);
-            --liveSources;
+        if (voice) {
+            destroyVoice(voice);
+            --liveVoices;
         }
         auto& list = context->buffers;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
@@ -380,7 +327,7 @@ private:
     }
 
     DWORD flags;
-    ALuint source = 0;
+    Voice* voice = nullptr;
     LONG volume = DSBVOLUME_MAX;
     bool looping = false;
     DWORD startOffset = 0; // where the next Play of a stopped source begins
@@ -400,9 +347,8 @@ HRESULT createSecondaryBuffer(SoundContext* context, const DSBUFFERDESC& descrip
     if (!format || description.dwBufferBytes < DSBSIZE_MIN ||
         description.dwBufferBytes > DSBSIZE_MAX)
         return DSERR_INVALIDPARAM;
-    context->makeCurrent();
-    ALenum alFormat = openAlFormat(*format);
-    if (!alFormat)
+    SampleFormat playedFormat{};
+    if (!outputFormat(context->output, *format, &playedFormat))
         return DSERR_BADFORMAT;
 
     SampleData* samples = new (std::nothrow) SampleData;
@@ -410,7 +356,7 @@ HRESULT createSecondaryBuffer(SoundContext* context, const DSBUFFERDESC& descrip
         return DSERR_OUTOFMEMORY;
     size_t formatSize = sizeof(WAVEFORMATEX) + format->cbSize;
     samples->bytes = description.dwBufferBytes;
-    samples->alFormat = alFormat;
+    samples->outputFormat = playedFormat;
     samples->memory = static_cast<char*>(std::calloc(samples->bytes, 1)); // starts silent
     samples->format = static_cast<WAVEFORMATEX*>(std::malloc(formatSize));
     if (!samples->memory || !samples->format) {
@@ -418,14 +364,12 @@ HRESULT createSecondaryBuffer(SoundContext* context, const DSBUFFERDESC& descrip
         return DSERR_OUTOFMEMORY;
     }
     std::memcpy(samples->format, format, formatSize);
-    alGetError();
-    alGenBuffers(1, &samples->alBuffer);
-    if (alGetError() != AL_NO_ERROR) {
-        samples->alBuffer = 0;
+    samples->store = createSampleStore(context->output);
+    if (!samples->store) {
         delete samples;
         return DSERR_OUTOFMEMORY;
     }
-    ++liveSampleBuffers;
+    ++liveSampleStores;
 
     SecondaryBuffer* created =
         new (std::nothrow) SecondaryBuffer(context, samples, description.dwFlags);

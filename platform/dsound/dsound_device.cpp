@@ -1,13 +1,11 @@
-// dsound_device.cpp: DirectSoundCreate8 and the sound device (IDirectSound8) on OpenAL Soft:
-// the default playback device and its context, the cooperative level, buffer creation and
-// duplication, and the commit of deferred 3-D settings.
-// Depends on dsound_internal.h and com_object.h; buffers are in dsound_buffer.cpp and
-// dsound_listener.cpp.
+// dsound_device.cpp: DirectSoundCreate8 and the sound device (IDirectSound8): the output it
+// opens, the cooperative level, buffer creation and duplication, and the commit of deferred 3-D
+// settings. Buffers are in dsound_buffer.cpp and dsound_listener.cpp.
 #include "com_object.h"
 #include "dsound_internal.h"
 #include "dsound_stats.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <new>
 
 const IID IID_IDirectSound8 = {
@@ -19,62 +17,31 @@ const IID IID_IDirectSound3DListener = {
 const IID IID_IDirectSound3DBuffer = {
     0x279AFA86, 0x4981, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 
-int liveSampleBuffers = 0;
-int liveSources = 0;
+int liveSampleStores = 0;
+int liveVoices = 0;
 
 int liveSoundSampleBuffers() {
-    return liveSampleBuffers;
+    return liveSampleStores;
 }
 int liveSoundSources() {
-    return liveSources;
+    return liveVoices;
 }
 
 void SoundContext::release() {
     if (--references > 0)
         return;
-    if (alcGetCurrentContext() == context)
-        alcMakeContextCurrent(nullptr);
-    alcDestroyContext(context);
-    alcCloseDevice(device);
+    closeAudioOutput(output);
     delete this;
 }
 
-void SoundContext::makeCurrent() const {
-    if (alcGetCurrentContext() != context)
-        alcMakeContextCurrent(context);
-}
-
-namespace {
-
-float length(const D3DVECTOR& v) {
-    return v.x * v.x + v.y * v.y + v.z * v.z;
-}
-
-D3DVECTOR cross(const D3DVECTOR& a, const D3DVECTOR& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-} // namespace
-
 void SoundContext::applyListener() {
-    ALfloat position[3];
-    toOpenAl(listener.position.current, position);
-    alListenerfv(AL_POSITION, position);
-    // A zero or parallel pair of vectors gives no facing; OpenAL keeps the last good one.
     const ListenerOrientation& o = listener.orientation.current;
-    if (length(cross(o.front, o.top)) > 0.0f) {
-        ALfloat orientation[6];
-        toOpenAl(o.front, orientation);
-        toOpenAl(o.top, orientation + 3);
-        alListenerfv(AL_ORIENTATION, orientation);
-    }
-    alDopplerFactor(listener.dopplerFactor.current);
+    placeListener(output, {toOutput(listener.position.current), toOutput(o.front), toOutput(o.top),
+                           listener.dopplerFactor.current});
 }
 
 void SoundContext::commitDeferred() {
-    makeCurrent();
-    if (deferredUpdates)
-        alDeferUpdatesSOFT();
+    beginOutputBatch(output);
     bool listenerChanged = listener.position.commit();
     listenerChanged |= listener.orientation.commit();
     listenerChanged |= listener.dopplerFactor.commit();
@@ -84,8 +51,7 @@ void SoundContext::commitDeferred() {
     for (SecondaryBuffer* buffer : buffers)
         if (commitBuffer3D(buffer) || rolloffChanged)
             applyBuffer3D(buffer);
-    if (deferredUpdates)
-        alProcessUpdatesSOFT();
+    endOutputBatch(output);
 }
 
 namespace {
@@ -156,26 +122,17 @@ HRESULT WINAPI DirectSoundCreate8(LPCGUID deviceId, LPDIRECTSOUND8* directSound,
         return DSERR_NOAGGREGATION;
     if (deviceId && *deviceId != GUID_NULL)
         return DSERR_NODRIVER;
-    ALCdevice* device = alcOpenDevice(nullptr);
-    if (!device)
+    AudioOutput* output = openAudioOutput();
+    if (!output)
         return DSERR_NODRIVER;
-    ALCcontext* alContext = alcCreateContext(device, nullptr);
-    SoundContext* context = alContext ? new (std::nothrow) SoundContext : nullptr;
+    SoundContext* context = new (std::nothrow) SoundContext;
     SoundDevice* soundDevice = context ? new (std::nothrow) SoundDevice(context) : nullptr;
     if (!soundDevice) {
         delete context;
-        if (alContext)
-            alcDestroyContext(alContext);
-        alcCloseDevice(device);
-        return alContext ? DSERR_OUTOFMEMORY : DSERR_NODRIVER;
+        closeAudioOutput(output);
+        return DSERR_OUTOFMEMORY;
     }
-    context->device = device;
-    context->context = alContext;
-    context->makeCurrent();
-    context->deferredUpdates = alIsExtensionPresent("AL_SOFT_deferred_updates");
-    // DirectSound's distance law: full volume within the minimum distance, then falling
-    // with the inverse of the distance scaled by the rolloff factor.
-    alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+    context->output = output;
     context->applyListener();
     *directSound = soundDevice;
     return DS_OK;

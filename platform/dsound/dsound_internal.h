@@ -1,15 +1,11 @@
-// dsound_internal.h: internal to the Linux layer's DirectSound backend. The OpenAL device and
-// context behind one DirectSound object, the listener state with its deferred settings, and
-// the factories the device uses to make buffers.
-// Depends on dsound.h and OpenAL Soft (with its AL_SOFT_deferred_updates extension).
+// dsound_internal.h: internal to the layer's DirectSound. The sound output behind one
+// DirectSound object, the listener state with its deferred settings, and the factories the
+// device uses to make buffers.
 #pragma once
 
 #include <dsound.h>
 
-#define AL_ALEXT_PROTOTYPES
-#include <AL/al.h>
-#include <AL/alc.h>
-#include <AL/alext.h>
+#include "audio_output.h"
 
 #include <vector>
 
@@ -53,13 +49,11 @@ struct ListenerState {
     Deferred<float> dopplerFactor{DS3D_DEFAULTDOPPLERFACTOR, 0.0f};
 };
 
-// The OpenAL device and context of one DirectSound object. The device object and every buffer
-// made from it hold a reference, so the context outlives whatever still uses it.
+// The sound output of one DirectSound object. The device object and every buffer made from it
+// hold a reference, so the output outlives whatever still uses it.
 struct SoundContext {
-    ALCdevice* device = nullptr;
-    ALCcontext* context = nullptr;
+    AudioOutput* output = nullptr;
     ULONG references = 1;
-    bool deferredUpdates = false; // AL_SOFT_deferred_updates is available
     DWORD cooperativeLevel = 0;
     PrimaryBuffer* primary = nullptr;      // the one primary buffer, while it lives
     std::vector<SecondaryBuffer*> buffers; // live secondary buffers
@@ -67,19 +61,15 @@ struct SoundContext {
 
     void addRef() { ++references; }
     void release();
-    // Makes this context the current OpenAL context.
-    void makeCurrent() const;
-    // Applies every deferred listener and buffer setting at once.
+    // Hands every waiting listener and buffer setting to the output in one batch.
     void commitDeferred();
-    // Hands the listener's current values to OpenAL.
+    // Hands the listener's current values to the output.
     void applyListener();
 };
 
-// Direct3D-style left-handed coordinates to OpenAL's right-handed ones.
-inline void toOpenAl(const D3DVECTOR& v, ALfloat out[3]) {
-    out[0] = v.x;
-    out[1] = v.y;
-    out[2] = -v.z;
+// The output takes DirectSound's own coordinates.
+inline AudioVector toOutput(const D3DVECTOR& v) {
+    return {v.x, v.y, v.z};
 }
 
 HRESULT createPrimaryBuffer(SoundContext* context, const DSBUFFERDESC& description,
@@ -88,11 +78,11 @@ HRESULT createSecondaryBuffer(SoundContext* context, const DSBUFFERDESC& descrip
                               LPDIRECTSOUNDBUFFER* buffer);
 HRESULT duplicateSecondaryBuffer(SoundContext* context, LPDIRECTSOUNDBUFFER original,
                                  LPDIRECTSOUNDBUFFER* duplicate);
-// Hands a buffer's committed 3-D position and the listener's rolloff factor to OpenAL.
+// Hands a buffer's committed 3-D position and the listener's rolloff factor to the output.
 void applyBuffer3D(SecondaryBuffer* buffer);
 // Makes a buffer's waiting 3-D settings current; true when one was waiting.
 bool commitBuffer3D(SecondaryBuffer* buffer);
 
-// Live OpenAL objects, for dsound_stats.h.
-extern int liveSampleBuffers;
-extern int liveSources;
+// Sample stores and voices held by the outputs, for dsound_stats.h.
+extern int liveSampleStores;
+extern int liveVoices;

@@ -1,7 +1,6 @@
 // dsound_listener.cpp: the primary buffer (the mixer's output format) and the 3-D listener it
-// carries, on OpenAL Soft. Listener settings made with DS3D_DEFERRED wait in the SoundContext
-// until CommitDeferredSettings hands them, with every buffer's, to OpenAL at once.
-// Depends on dsound_internal.h and com_object.h.
+// carries. Listener settings made with DS3D_DEFERRED wait in the SoundContext until
+// CommitDeferredSettings hands them, with every buffer's, to the sound output in one batch.
 #include "com_object.h"
 #include "dsound_internal.h"
 
@@ -61,8 +60,8 @@ public:
     HRESULT Stop() override { return DS_OK; }
     HRESULT Unlock(LPVOID, DWORD, LPVOID, DWORD) override { return DSERR_INVALIDCALL; }
 
-    // Sets the mixer's output format. The device is reset to the new rate where OpenAL Soft
-    // allows it; the format is reported by GetFormat in either case.
+    // Sets the mixer's output format. The output is asked for the new rate; the format is
+    // reported by GetFormat whether or not it could change.
     HRESULT SetFormat(LPCWAVEFORMATEX newFormat) override {
         if (!newFormat)
             return DSERR_INVALIDPARAM;
@@ -77,10 +76,7 @@ public:
         format = f;
         format.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
         format.cbSize = 0;
-        if (alcIsExtensionPresent(context->device, "ALC_SOFT_HRTF")) {
-            const ALCint attributes[] = {ALC_FREQUENCY, ALCint(f.nSamplesPerSec), 0};
-            alcResetDeviceSOFT(context->device, attributes);
-        }
+        setOutputRate(context->output, f.nSamplesPerSec);
         return DS_OK;
     }
 
@@ -170,11 +166,10 @@ private:
 
     ListenerState& listener() { return context->listener; }
 
-    // Hands an immediate setting to OpenAL; the rolloff factor reaches every 3-D buffer.
+    // Hands an immediate setting to the output; the rolloff factor reaches every 3-D buffer.
     HRESULT applyNow(DWORD apply, bool everyBuffer) {
         if (apply == DS3D_DEFERRED)
             return DS_OK;
-        context->makeCurrent();
         context->applyListener();
         if (everyBuffer)
             for (SecondaryBuffer* buffer : context->buffers)

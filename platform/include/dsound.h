@@ -1,8 +1,8 @@
-// dsound.h: the DirectSound 8 subset Varnel uses, for the Linux platform layer: the device,
-// primary and secondary buffers, duplicates sharing samples, 3-D buffers and the 3-D listener
-// with deferred settings.
-// Implemented on OpenAL Soft in platform/linux/dsound_device.cpp, dsound_buffer.cpp and
-// dsound_listener.cpp.
+// dsound.h: the DirectSound 8 subset Varnel uses, for the platform layer: the device, primary
+// and secondary buffers, duplicates sharing samples, 3-D buffers and the 3-D listener with
+// deferred settings.
+// Implemented in platform/dsound (dsound_device.cpp, dsound_buffer.cpp, dsound_listener.cpp),
+// which plays through the sound output of platform/backends/audio_output.h.
 #pragma once
 
 #include <windows.h>
