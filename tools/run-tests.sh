@@ -17,13 +17,15 @@ export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
 # Every benchmark for a moment, and the frame-rate comparison for a few seconds.
 "$here/run-benchmarks.sh" "$build"
 # The layer's API tests against the real implementation, for each Windows build that is there
-# (the 32-bit one under 32-bit Wine, with the 32-bit record sizes).
+# (the 32-bit one under 32-bit Wine, with the 32-bit record sizes, where the machine runs it).
 for architecture in x86_64 i686; do
     windows_build="$build/../windows-$architecture"
-    if [ -f "$windows_build/varnel_layer_tests.exe" ]; then
-        "$here/run-wine-tests.sh" "$windows_build"
-    else
+    if [ ! -f "$windows_build/varnel_layer_tests.exe" ]; then
         echo "run-tests: no $windows_build/varnel_layer_tests.exe; its tests under Wine are skipped"
+    elif [ "$architecture" = i686 ] && ! reason=$("$here/wine-run.sh" --runs-32-bit); then
+        echo "run-tests: NOT RUN: the i686 layer tests under Wine: $reason"
+    else
+        "$here/run-wine-tests.sh" "$windows_build"
     fi
 done
 if [ -n "$sanitized" ]; then
