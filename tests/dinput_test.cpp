@@ -468,6 +468,69 @@ TEST_F(DirectInputTest, UnacquireAndSetUpRules) {
     EXPECT_EQ(mouse->SetDataFormat(&c_dfDIKeyboard), DIERR_ACQUIRED);
 }
 
+#ifndef _WIN32
+// Both need input aimed at one window of the program, which only pushed events can be.
+TEST_F(DirectInputTest, InputOfAnotherWindowIsNotTheDevices) {
+    HWND other = CreateWindowExA(0, "DirectInputTestClass", "Other", WS_OVERLAPPEDWINDOW, 400, 0,
+                                 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = SDL_GetWindowID(sdlWindowOf(other));
+    event.key.keysym.scancode = SDL_SCANCODE_A;
+    SDL_PushEvent(&event);
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = event.key.windowID;
+    event.motion.xrel = 9;
+    SDL_PushEvent(&event);
+    DestroyWindow(other);
+    tap(DIK_S);
+    DIDEVICEOBJECTDATA records[8];
+    DWORD count = 8;
+    ASSERT_EQ(readKeys(records, count), DI_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(records[0].dwOfs, DWORD(DIK_S));
+    DIMOUSESTATE2 state = {};
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.lX, 0);
+}
+
+TEST_F(DirectInputTest, BufferedMouseRecordsEachChangeWithItsOffset) {
+    ASSERT_EQ(mouse->Unacquire(), DI_OK);
+    DIPROPDWORD property = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 8};
+    ASSERT_EQ(mouse->SetProperty(DIPROP_BUFFERSIZE, &property.diph), DI_OK);
+    ASSERT_EQ(mouse->Acquire(), DI_OK);
+    moveMouse(3, 0); // no movement along y: no y record
+    SDL_Event middle = {};
+    middle.type = SDL_MOUSEBUTTONDOWN;
+    middle.button.windowID = sdlId();
+    middle.button.button = SDL_BUTTON_MIDDLE;
+    SDL_PushEvent(&middle);
+    SDL_PushEvent(&middle); // already down: no second record
+    middle.type = SDL_MOUSEBUTTONUP;
+    SDL_PushEvent(&middle);
+    wheel(-1);
+    DIDEVICEOBJECTDATA records[8];
+    DWORD count = 8;
+    ASSERT_EQ(mouse->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), records, &count, 0), DI_OK);
+    ASSERT_EQ(count, 4u);
+    EXPECT_EQ(records[0].dwOfs, DWORD(DIMOFS_X));
+    EXPECT_EQ(records[0].dwData, 3u);
+    EXPECT_EQ(records[1].dwOfs, DWORD(DIMOFS_BUTTON2));
+    EXPECT_EQ(records[1].dwData, 0x80u);
+    EXPECT_EQ(records[2].dwOfs, DWORD(DIMOFS_BUTTON2));
+    EXPECT_EQ(records[2].dwData, 0u);
+    EXPECT_EQ(records[3].dwOfs, DWORD(DIMOFS_Z));
+    EXPECT_EQ(LONG(records[3].dwData), -120);
+    // The buffered changes also add up in the immediate state.
+    DIMOUSESTATE2 state = {};
+    ASSERT_EQ(mouse->GetDeviceState(sizeof(state), &state), DI_OK);
+    EXPECT_EQ(state.lX, 3);
+    EXPECT_EQ(state.lZ, -120);
+    EXPECT_EQ(state.rgbButtons[2], 0);
+}
+#endif
+
 TEST(DirectInput, CreationChecksItsArguments) {
     HINSTANCE module = GetModuleHandleA(nullptr);
     void* object = reinterpret_cast<void*>(1);

@@ -1,16 +1,14 @@
-// dinput_device.cpp: the DirectInput system keyboard and mouse on SDL2 input events.
-// Every live device sees SDL's events through an event watcher, so input reaches it whoever
-// drains the SDL queue. An acquired keyboard keeps the key states and, with a buffer size
-// set, a buffer of presses and releases; an acquired mouse accumulates relative x, y and
-// wheel counts until read, keeps the button states and buffers its changes likewise.
-// With the foreground cooperative level a device loses acquisition as soon as its window is
-// not the active one; input arriving while not acquired is dropped.
-// Depends on: SDL2, com_object.h, dinput_device.h, dinput_keymap.h, sdl_window.h (window of
-// an SDL id), window.cpp (GetActiveWindow, IsWindow), timer.cpp.
+// dinput_device.cpp: the DirectInput system keyboard and mouse on the window system's input
+// events (window_system.h). Every live device sees the events as the window system has them,
+// so input reaches it whoever drains the window system's events. An acquired keyboard keeps
+// the key states and, with a buffer size set, a buffer of presses and releases; an acquired
+// mouse accumulates relative x, y and wheel counts until read, keeps the button states and
+// buffers its changes likewise. With the foreground cooperative level a device loses
+// acquisition as soon as its window is not the active one; input arriving while not acquired
+// is dropped. Uses window.cpp (GetActiveWindow, IsWindow) and timer.cpp (time stamps).
 #include "com_object.h"
 #include "dinput_device.h"
-#include "dinput_keymap.h"
-#include "sdl_window.h"
+#include "window_system.h"
 
 #include <cstring>
 #include <new>
@@ -41,12 +39,12 @@ struct InputDevice;
 struct DeviceRegistry {
     InputDevice* devices[deviceCapacity] = {};
     int count = 0;
-    bool watching = false;
+    bool listening = false;
 };
 
 DeviceRegistry registry;
 
-int watchInput(void*, SDL_Event* event);
+void onInput(const windowsystem::Event& event);
 
 struct InputDevice final : ComObject<IDirectInputDevice8A> {
     InputDeviceKind kind;
@@ -120,7 +118,7 @@ struct InputDevice final : ComObject<IDirectInputDevice8A> {
         clearBuffer();
         takeCurrentState();
         if (kind == InputDeviceKind::mouse && (cooperation & DISCL_EXCLUSIVE))
-            capturing = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+            capturing = windowsystem::setRelativeMouse(true);
         return DI_OK;
     }
 
@@ -236,7 +234,7 @@ struct InputDevice final : ComObject<IDirectInputDevice8A> {
         acquired = false;
         lost = inputLost;
         if (capturing)
-            SDL_SetRelativeMouseMode(SDL_FALSE);
+            windowsystem::setRelativeMouse(false);
         capturing = false;
         clearBuffer();
         memset(keys, 0, sizeof(keys));
@@ -255,34 +253,17 @@ struct InputDevice final : ComObject<IDirectInputDevice8A> {
         memset(keys, 0, sizeof(keys));
         memset(motion, 0, sizeof(motion));
         memset(buttons, 0, sizeof(buttons));
-        if (!videoAvailable())
-            return;
         if (kind == InputDeviceKind::keyboard) {
-            int count = 0;
-            const Uint8* held = SDL_GetKeyboardState(&count);
-            for (int scancode = 0; scancode < count; ++scancode)
-                if (unsigned char dik = dikOfScancode(SDL_Scancode(scancode));
-                    dik && held[scancode])
-                    keys[dik] = 0x80;
+            bool held[256];
+            windowsystem::heldKeys(held);
+            for (int key = 1; key < 256; ++key)
+                if (held[key])
+                    keys[key] = 0x80;
         } else {
-            Uint32 mask = SDL_GetMouseState(nullptr, nullptr);
-            for (int button = 1; button <= 5; ++button)
-                if (mask & SDL_BUTTON(button))
-                    buttons[buttonIndex(button)] = 0x80;
-        }
-    }
-
-    // DirectInput's button order: left, right, middle, then the extra buttons.
-    static int buttonIndex(int sdlButton) {
-        switch (sdlButton) {
-        case SDL_BUTTON_LEFT:
-            return 0;
-        case SDL_BUTTON_RIGHT:
-            return 1;
-        case SDL_BUTTON_MIDDLE:
-            return 2;
-        default:
-            return sdlButton - 1 < 8 ? sdlButton - 1 : -1;
+            unsigned held = windowsystem::heldButtons();
+            for (int button = 0; button < 8; ++button)
+                if (held & (1u << button))
+                    buttons[button] = 0x80;
         }
     }
 
@@ -299,69 +280,55 @@ struct InputDevice final : ComObject<IDirectInputDevice8A> {
         ++bufferCount;
     }
 
-    bool fromOwnWindow(Uint32 windowId) const {
-        return windowId == 0 || !window || windowOfSdlId(windowId) == window;
+    // Input of another window of the program is not this device's.
+    bool fromOwnWindow(windowsystem::NativeWindow native) const {
+        return native == 0 || !window || windowsystem::nativeWindowOf(window) == native;
     }
 
-    void handle(const SDL_Event& event) {
+    void handle(const windowsystem::Event& event) {
         checkForeground();
-        if (!acquired)
+        if (!acquired || !fromOwnWindow(event.window))
             return;
-        if (kind == InputDeviceKind::keyboard)
-            handleKeyboard(event);
-        else
-            handleMouse(event);
-    }
-
-    void handleKeyboard(const SDL_Event& event) {
-        if (event.type != SDL_KEYDOWN && event.type != SDL_KEYUP)
-            return;
-        // A held key gives one press: the system's repeats are not keyboard events here.
-        if (event.key.repeat || !fromOwnWindow(event.key.windowID))
-            return;
-        unsigned char dik = dikOfScancode(event.key.keysym.scancode);
-        if (dik == 0)
-            return;
-        BYTE state = event.type == SDL_KEYDOWN ? 0x80 : 0;
-        if (keys[dik] == state)
-            return;
-        keys[dik] = state;
-        record(dik, state);
-    }
-
-    void handleMouse(const SDL_Event& event) {
-        switch (event.type) {
-        case SDL_MOUSEMOTION:
-            if (!fromOwnWindow(event.motion.windowID))
-                return;
-            addMotion(0, DIMOFS_X, event.motion.xrel);
-            addMotion(1, DIMOFS_Y, event.motion.yrel);
+        using windowsystem::EventKind;
+        switch (event.kind) {
+        case EventKind::keyDown:
+        case EventKind::keyUp:
+            // A held key gives one press: the system's repeats are not keyboard events here.
+            if (kind == InputDeviceKind::keyboard && !event.repeat)
+                setKey(event.key, event.kind == EventKind::keyDown ? 0x80 : 0);
             break;
-        case SDL_MOUSEWHEEL: {
-            if (!fromOwnWindow(event.wheel.windowID))
-                return;
-            LONG notches =
-                event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
-            addMotion(2, DIMOFS_Z, notches * wheelDelta);
+        case EventKind::mouseMotion:
+            if (kind == InputDeviceKind::mouse) {
+                addMotion(0, DIMOFS_X, event.dx);
+                addMotion(1, DIMOFS_Y, event.dy);
+            }
             break;
-        }
-        case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            if (!fromOwnWindow(event.button.windowID))
-                return;
-            int index = buttonIndex(event.button.button);
-            if (index < 0)
-                return;
-            BYTE state = event.type == SDL_MOUSEBUTTONDOWN ? 0x80 : 0;
-            if (buttons[index] == state)
-                return;
-            buttons[index] = state;
-            record(DIMOFS_BUTTON0 + index, state);
+        case EventKind::mouseWheel:
+            if (kind == InputDeviceKind::mouse)
+                addMotion(2, DIMOFS_Z, event.notches * wheelDelta);
             break;
-        }
+        case EventKind::mouseButtonDown:
+        case EventKind::mouseButtonUp:
+            if (kind == InputDeviceKind::mouse)
+                setButton(event.button, event.kind == EventKind::mouseButtonDown ? 0x80 : 0);
+            break;
         default:
             break;
         }
+    }
+
+    void setKey(int key, BYTE state) {
+        if (key <= 0 || key > 255 || keys[key] == state)
+            return;
+        keys[key] = state;
+        record(DWORD(key), state);
+    }
+
+    void setButton(int index, BYTE state) {
+        if (index < 0 || index > 7 || buttons[index] == state)
+            return;
+        buttons[index] = state;
+        record(DIMOFS_BUTTON0 + index, state);
     }
 
     void addMotion(int axis, DWORD offset, LONG amount) {
@@ -378,17 +345,16 @@ struct InputDevice final : ComObject<IDirectInputDevice8A> {
                 registry.devices[registry.count] = nullptr;
                 break;
             }
-        if (registry.count == 0 && registry.watching) {
-            SDL_DelEventWatch(watchInput, nullptr);
-            registry.watching = false;
+        if (registry.count == 0 && registry.listening) {
+            windowsystem::removeListener(onInput);
+            registry.listening = false;
         }
     }
 };
 
-int watchInput(void*, SDL_Event* event) {
+void onInput(const windowsystem::Event& event) {
     for (int i = 0; i < registry.count; ++i)
-        registry.devices[i]->handle(*event);
-    return 0;
+        registry.devices[i]->handle(event);
 }
 
 } // namespace
@@ -400,9 +366,7 @@ IDirectInputDevice8A* createInputDevice(InputDeviceKind kind) {
     if (!device)
         return nullptr;
     registry.devices[registry.count++] = device;
-    if (!registry.watching) {
-        SDL_AddEventWatch(watchInput, nullptr);
-        registry.watching = true;
-    }
+    if (!registry.listening)
+        registry.listening = windowsystem::addListener(onInput);
     return device;
 }

@@ -1,8 +1,8 @@
 // dinput.h: the DirectInput 8 subset Varnel uses, for the Linux platform layer: the
 // DirectInput object, the system keyboard and mouse devices, their predefined data formats,
 // the buffer-size property, buffered and immediate reads, and the key codes.
-// Implemented in platform/linux/dinput_object.cpp, dinput_device.cpp and
-// dinput_formats.cpp on SDL2 input events.
+// Implemented in platform/dinput8/ (dinput_object.cpp, dinput_device.cpp, dinput_formats.cpp)
+// on the window system's input events (platform/backends/window_system.h).
 #pragma once
 
 #include <windows.h>

@@ -1,7 +1,8 @@
 // mmsystem.h: the Windows multimedia subset Varnel uses, for the Linux platform layer:
 // the millisecond timer, the wave format records and the multimedia file services (mmio,
 // reading only: disk files and memory files).
-// Implemented in platform/linux/timer.cpp and platform/linux/mmio.cpp.
+// Implemented in platform/mmsystem/: timer.cpp on the window system's clock
+// (platform/backends/window_system.h), and mmio.cpp.
 #pragma once
 
 #include <windows.h>

@@ -1,8 +1,9 @@
 // windows.h: the Windows user-interface subset Varnel uses, for the Linux platform layer.
 // Base types (fixed width, as on Windows), result codes, GUIDs and IUnknown, the window
 // class, window, message loop, message box and module/resource functions.
-// Implemented in platform/linux/ on SDL2: window.cpp, messages.cpp, message_box.cpp,
-// resources.cpp, guids.cpp; main() in entry.cpp calls WinMain.
+// Implemented in platform/win32/ (window.cpp, messages.cpp, message_box.cpp, resources.cpp;
+// main() in entry.cpp calls WinMain) on the window system of platform/backends/window_system.h,
+// and platform/common/guids.cpp.
 #pragma once
 
 #include <cstddef>

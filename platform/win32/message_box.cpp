@@ -1,14 +1,16 @@
-// message_box.cpp: MessageBoxA with one OK button on SDL's message box. The Windows-1251
-// text is also written as one line to standard error, so that it survives unattended runs:
-// with VARNEL_UNATTENDED set (non-empty, not "0") or with no display, nothing is shown and
-// the answer is IDOK at once.
-// Depends on: SDL2, codepage.h, sdl_window.h.
+// message_box.cpp: MessageBoxA with one OK button, shown by the window system
+// (window_system.h). The Windows-1251 text is also written as one line to standard error, so
+// that it survives unattended runs: with VARNEL_UNATTENDED set (non-empty, not "0") or with no
+// display, nothing is shown and the answer is IDOK at once.
 #include "codepage.h"
-#include "sdl_window.h"
+#include "window_system.h"
+
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -17,14 +19,14 @@ bool unattended() {
     return value && value[0] != '\0' && strcmp(value, "0") != 0;
 }
 
-Uint32 sdlIconFlags(UINT type) {
+windowsystem::MessageIcon iconOf(UINT type) {
     switch (type & MB_ICONMASK) {
     case MB_ICONHAND:
-        return SDL_MESSAGEBOX_ERROR;
+        return windowsystem::MessageIcon::error;
     case MB_ICONEXCLAMATION:
-        return SDL_MESSAGEBOX_WARNING;
+        return windowsystem::MessageIcon::warning;
     default:
-        return SDL_MESSAGEBOX_INFORMATION;
+        return windowsystem::MessageIcon::information;
     }
 }
 
@@ -42,22 +44,12 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
             c = ' ';
     fprintf(stderr, "%s\n", line.c_str());
     fflush(stderr);
-    if (unattended() || !videoAvailable())
+    if (unattended() || !windowsystem::available())
         return IDOK;
-
-    SDL_MessageBoxButtonData button = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
-                                           SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
-                                       IDOK, "OK"};
-    SDL_MessageBoxData data = {};
-    data.flags = sdlIconFlags(type);
     // A hidden owner would hide its box with it on some window managers.
-    data.window = IsWindowVisible(owner) ? sdlWindowOf(owner) : nullptr;
-    data.title = title.c_str();
-    data.message = message.c_str();
-    data.numbuttons = 1;
-    data.buttons = &button;
-    int pressed = 0;
-    if (SDL_ShowMessageBox(&data, &pressed) != 0)
+    windowsystem::NativeWindow shownOwner =
+        IsWindowVisible(owner) ? windowsystem::nativeWindowOf(owner) : 0;
+    if (!windowsystem::showMessageBox(shownOwner, title.c_str(), message.c_str(), iconOf(type)))
         return 0;
     // Closing the box counts as its only button, as on Windows.
     return IDOK;

@@ -1,16 +1,14 @@
-// window.cpp: window classes and top-level windows on SDL2 windows, activation, and the
-// reading of window-system events (close requests, focus changes).
-// A window is created hidden with an OpenGL-capable SDL window of the client size; the size
-// given at creation is the outer size, the client area being smaller by a fixed frame.
+// window.cpp: window classes and top-level windows on the window system's native windows
+// (window_system.h), activation, and the window system's events (close requests, focus).
+// A window is created hidden with a native window of the client size; the size given at
+// creation is the outer size, the client area being smaller by a fixed frame.
 // Activation follows Windows: showing a window activates it and sends WM_ACTIVATE before
-// ShowWindow returns; later focus changes are noted when SDL reports them and sent to the
-// procedures from the next PeekMessageA.
-// Depends on: SDL2, codepage.h, window_internal.h, sdl_window.h, messages.cpp.
+// ShowWindow returns; later focus changes are noted when the window system reports them and
+// sent to the procedures from the next PeekMessageA (messages.cpp).
 #include "codepage.h"
-#include "sdl_window.h"
 #include "window_internal.h"
+#include "window_system.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <strings.h>
@@ -41,7 +39,7 @@ struct Window {
     uintptr_t id = 0; // 0: free slot
     int classIndex = -1;
     WNDPROC procedure = nullptr;
-    SDL_Window* sdlWindow = nullptr;
+    windowsystem::NativeWindow native = 0;
     int x = 0; // outer position
     int y = 0;
     bool visible = false;
@@ -62,7 +60,7 @@ struct WindowSystem {
     HWND activeWindow = nullptr;
     SentMessage sent[sentCapacity];
     int sentCount = 0;
-    int videoState = 0; // 0: not tried, 1: initialised, -1: unavailable
+    bool listening = false;
 };
 
 WindowSystem windowSystem;
@@ -137,49 +135,49 @@ void activate(HWND window, bool sendNow) {
     }
 }
 
-// Event watcher: focus changes update the active window as soon as SDL reports them, so that
-// anything asking for the active window (DirectInput) sees the change at once.
-int watchWindowEvents(void*, SDL_Event* event) {
-    if (event->type != SDL_WINDOWEVENT)
-        return 0;
-    HWND window = windowOfSdlId(event->window.windowID);
-    if (!window)
-        return 0;
-    if (event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED && findWindow(window)->visible)
-        activate(window, false);
-    else if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST &&
-             windowSystem.activeWindow == window)
-        activate(nullptr, false);
-    return 0;
+HWND windowOfNative(windowsystem::NativeWindow native) {
+    if (native == 0)
+        return nullptr;
+    for (Window& window : windowSystem.windows)
+        if (window.id && window.native == native)
+            return handleOf(window);
+    return nullptr;
 }
 
-// SDL falls back to drivers that show nothing when there is no display; unless asked for by
-// name (SDL_VIDEODRIVER), they count as no display.
-bool showsNothing(const char* driver) {
-    const char* requested = getenv("SDL_VIDEODRIVER");
-    if (requested && requested[0] != '\0')
-        return false;
-    return driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
-}
-
-bool initVideo() {
-    if (windowSystem.videoState == 0) {
-        windowSystem.videoState = -1;
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-            if (showsNothing(SDL_GetCurrentVideoDriver())) {
-                SDL_QuitSubSystem(SDL_INIT_VIDEO);
-            } else {
-                windowSystem.videoState = 1;
-                SDL_AddEventWatch(watchWindowEvents, nullptr);
-            }
-        }
+// Focus changes update the active window as soon as the window system reports them, so that
+// anything asking for the active window (DirectInput) sees the change at once. Close requests
+// come from the pump.
+void onWindowEvent(const windowsystem::Event& event) {
+    using windowsystem::EventKind;
+    if (event.kind == EventKind::quitRequested) {
+        // The session asks the program to end: every visible window is closed.
+        for (Window& window : windowSystem.windows)
+            if (window.id && window.visible)
+                postMessageOnce(handleOf(window), WM_CLOSE);
+        return;
     }
-    return windowSystem.videoState == 1;
+    HWND window = windowOfNative(event.window);
+    if (!window)
+        return;
+    if (event.kind == EventKind::closeRequested)
+        postMessageOnce(window, WM_CLOSE);
+    else if (event.kind == EventKind::focusGained && findWindow(window)->visible)
+        activate(window, false);
+    else if (event.kind == EventKind::focusLost && windowSystem.activeWindow == window)
+        activate(nullptr, false);
+}
+
+bool startWindowSystem() {
+    if (!windowsystem::available())
+        return false;
+    if (!windowSystem.listening)
+        windowSystem.listening = windowsystem::addListener(onWindowEvent);
+    return true;
 }
 
 void releaseSlot(Window& window) {
-    if (window.sdlWindow)
-        SDL_DestroyWindow(window.sdlWindow);
+    if (window.native)
+        windowsystem::destroyWindow(window.native);
     if (window.classIndex >= 0)
         --windowSystem.classes[window.classIndex].windowCount;
     window = Window{};
@@ -187,22 +185,9 @@ void releaseSlot(Window& window) {
 
 } // namespace
 
-bool videoAvailable() {
-    return initVideo();
-}
-
-SDL_Window* sdlWindowOf(HWND handle) {
+windowsystem::NativeWindow windowsystem::nativeWindowOf(HWND handle) {
     Window* window = findWindow(handle);
-    return window ? window->sdlWindow : nullptr;
-}
-
-HWND windowOfSdlId(Uint32 windowId) {
-    if (windowId == 0)
-        return nullptr;
-    for (Window& window : windowSystem.windows)
-        if (window.id && window.sdlWindow && SDL_GetWindowID(window.sdlWindow) == windowId)
-            return handleOf(window);
-    return nullptr;
+    return window ? window->native : 0;
 }
 
 WNDPROC windowProcOf(HWND handle) {
@@ -211,20 +196,7 @@ WNDPROC windowProcOf(HWND handle) {
 }
 
 void pumpWindowEvents() {
-    if (windowSystem.videoState == 1) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                if (HWND window = windowOfSdlId(event.window.windowID))
-                    postMessageOnce(window, WM_CLOSE);
-            } else if (event.type == SDL_QUIT) {
-                // The session asks the program to end: every visible window is closed.
-                for (Window& window : windowSystem.windows)
-                    if (window.id && window.visible)
-                        postMessageOnce(handleOf(window), WM_CLOSE);
-            }
-        }
-    }
+    windowsystem::pumpEvents();
     // Deliver one at a time from the front: a procedure may cause further activations.
     while (windowSystem.sentCount > 0) {
         SentMessage message = windowSystem.sent[0];
@@ -282,7 +254,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param) {
     int classIndex = findClass(className);
-    if (classIndex < 0 || !initVideo())
+    if (classIndex < 0 || !startWindowSystem())
         return nullptr;
     Window* window = nullptr;
     for (Window& slot : windowSystem.windows)
@@ -304,14 +276,10 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (clientHeight < 1)
         clientHeight = 1;
     bool defaultPosition = x == CW_USEDEFAULT;
-    int sdlX = defaultPosition ? SDL_WINDOWPOS_UNDEFINED : x + frameLeft;
-    int sdlY = defaultPosition ? SDL_WINDOWPOS_UNDEFINED : y + frameTop;
-
-    setOpenGlAttributes();
     std::string title = utf8FromCp1251(windowName);
-    SDL_Window* sdlWindow = SDL_CreateWindow(title.c_str(), sdlX, sdlY, clientWidth, clientHeight,
-                                             SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!sdlWindow)
+    windowsystem::NativeWindow native = windowsystem::createWindow(
+        title.c_str(), x + frameLeft, y + frameTop, defaultPosition, clientWidth, clientHeight);
+    if (!native)
         return nullptr;
 
     WindowClass& windowClass = windowSystem.classes[classIndex];
@@ -319,7 +287,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     windowSystem.nextId += 4;
     window->classIndex = classIndex;
     window->procedure = windowClass.record.lpfnWndProc;
-    window->sdlWindow = sdlWindow;
+    window->native = native;
     window->x = defaultPosition ? 0 : x;
     window->y = defaultPosition ? 0 : y;
     window->visible = false;
@@ -343,7 +311,7 @@ BOOL WINAPI DestroyWindow(HWND handle) {
         return FALSE;
     if (window->visible) {
         window->visible = false;
-        SDL_HideWindow(window->sdlWindow);
+        windowsystem::hideWindow(window->native);
     }
     if (windowSystem.activeWindow == handle)
         activate(nullptr, true);
@@ -363,7 +331,7 @@ BOOL WINAPI ShowWindow(HWND handle, int showCommand) {
     if (showCommand == SW_HIDE) {
         if (window->visible) {
             window->visible = false;
-            SDL_HideWindow(window->sdlWindow);
+            windowsystem::hideWindow(window->native);
             if (windowSystem.activeWindow == handle)
                 activate(nullptr, true);
         }
@@ -371,11 +339,10 @@ BOOL WINAPI ShowWindow(HWND handle, int showCommand) {
     }
     if (!window->visible) {
         window->visible = true;
-        SDL_ShowWindow(window->sdlWindow);
+        windowsystem::showWindow(window->native);
     }
     if (showCommand != SW_SHOWNOACTIVATE && showCommand != SW_SHOWNA) {
-        SDL_RaiseWindow(window->sdlWindow);
-        SDL_SetWindowInputFocus(window->sdlWindow);
+        windowsystem::raiseWindow(window->native);
         // Sent here, whether or not a window manager hands the focus over.
         activate(handle, true);
     }
@@ -402,7 +369,7 @@ BOOL WINAPI GetClientRect(HWND handle, LPRECT rect) {
         return FALSE;
     int width = 0;
     int height = 0;
-    SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    windowsystem::clientSize(window->native, width, height);
     return SetRect(rect, 0, 0, width, height);
 }
 
@@ -412,11 +379,11 @@ BOOL WINAPI GetWindowRect(HWND handle, LPRECT rect) {
         return FALSE;
     int width = 0;
     int height = 0;
-    SDL_GetWindowSize(window->sdlWindow, &width, &height);
+    windowsystem::clientSize(window->native, width, height);
     int x = window->x;
     int y = window->y;
     if (window->visible) {
-        SDL_GetWindowPosition(window->sdlWindow, &x, &y);
+        windowsystem::clientPosition(window->native, x, y);
         x -= frameLeft;
         y -= frameTop;
     }

@@ -1,4 +1,4 @@
-// window_internal.h: internal link between the window backend (window.cpp) and the message
+// window_internal.h: internal link between the window functions (window.cpp) and the message
 // queue (messages.cpp). Not part of any Windows API.
 #pragma once
 

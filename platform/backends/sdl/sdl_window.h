@@ -1,5 +1,7 @@
-// sdl_window.h: internal link between the window backend and the backends that draw into a
-// window or read its input (Direct3D device, DirectInput). Not part of any Windows API.
+// sdl_window.h: the SDL side of the layer's windows, for the backends that draw into a window
+// (the Direct3D device's OpenGL context) and for tests that push SDL events to a window.
+// Implemented in sdl_window_system.cpp, the OpenGL attributes in sdl_gl_attributes.cpp.
+// Not part of any Windows API.
 #pragma once
 
 #include <windows.h>
@@ -7,9 +9,6 @@
 
 // The SDL window behind a window handle, or null when the handle names no live window.
 SDL_Window* sdlWindowOf(HWND window);
-
-// The window handle of an SDL window id, or null.
-HWND windowOfSdlId(Uint32 windowId);
 
 // True when the SDL video subsystem is (or can be) initialised: a display is available.
 bool videoAvailable();

@@ -1,5 +1,5 @@
-// dinput_keymap.h: SDL scancodes (USB usages) to DirectInput key codes (PC set 1).
-// Depends on: SDL2.
+// sdl_keymap.h: SDL scancodes (USB usages) to the PC keyboard's scan codes (set 1), which
+// are DirectInput's key codes.
 #pragma once
 
 #include <SDL.h>

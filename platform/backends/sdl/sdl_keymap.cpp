@@ -1,7 +1,7 @@
-// dinput_keymap.cpp: the key table between SDL scancodes and DirectInput key codes, covering
-// the main keyboard, the navigation block and the numeric keypad.
-// Depends on: SDL2, dinput.h.
-#include "dinput_keymap.h"
+// sdl_keymap.cpp: the key table between SDL scancodes and the PC keyboard's scan codes that
+// the window system contract uses (DirectInput's key codes), covering the main keyboard, the
+// navigation block and the numeric keypad.
+#include "sdl_keymap.h"
 
 #include <dinput.h>
 
