@@ -289,6 +289,8 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
 TEST_F(D3dxTextureTest, FormatFollowsTheFilesAlpha) {
     // 2 x 2 pixels, one of them half transparent where the file can carry it.
     const std::vector<uint32_t> pixels = {0xFF102030, 0x80405060, 0xFF708090, 0xFFA0B0C0};
+    // The same colours with their fourth byte 0, as a 32-bit BMP file without alpha has them.
+    const std::vector<uint32_t> opaque = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
     const std::string trns = [] {
         std::string chunk;
         putChunk(chunk, "tRNS", std::string("\0\x10\0\x20\0\x30", 6)); // the first colour
@@ -300,7 +302,8 @@ TEST_F(D3dxTextureTest, FormatFollowsTheFilesAlpha) {
         D3DFORMAT expected;
     } files[] = {
         {"Rgb24.bmp", bmpFile(2, 2, pixels), D3DFMT_X8R8G8B8},
-        {"Rgb32.bmp", bmpFile(2, 2, pixels, Bmp::rgb32), D3DFMT_X8R8G8B8},
+        {"Rgb32.bmp", bmpFile(2, 2, opaque, Bmp::rgb32), D3DFMT_X8R8G8B8},
+        {"Rgb32Used.bmp", bmpFile(2, 2, pixels, Bmp::rgb32), D3DFMT_A8R8G8B8},
         {"Argb32.bmp", bmpFile(2, 2, pixels, Bmp::argb32), D3DFMT_A8R8G8B8},
         {"Rgb.png", pngFile(2, 2, pixels, 2), D3DFMT_X8R8G8B8},
         {"RgbKeyed.png", pngFile(2, 2, pixels, 2, trns), D3DFMT_A8R8G8B8},
@@ -370,8 +373,17 @@ TEST_F(D3dxTextureTest, ColourKeyGivesTransparentBlackAndAnAlphaFormat) {
                                            D3DX_DEFAULT, 0xFF0000FF, nullptr, nullptr, &texture),
               D3D_OK);
     EXPECT_EQ(formatOf(texture), D3DFMT_A8R8G8B8);
-    EXPECT_EQ(readLevel(texture, 0),
-              (std::vector<uint32_t>{0x00000000, 0xFF00FF00, 0x00000000, 0xFFFF0000}));
+    const std::vector<uint32_t> keyed = readLevel(texture, 0);
+    EXPECT_EQ(keyed[0] >> 24, 0u);
+    EXPECT_EQ(keyed[2] >> 24, 0u);
+    EXPECT_EQ(keyed[1], 0xFF00FF00u);
+    EXPECT_EQ(keyed[3], 0xFFFF0000u);
+    // The documentation has the key's pixels become transparent black; Wine clears only their
+    // alpha and keeps the colour.
+#ifndef _WIN32
+    EXPECT_EQ(keyed[0], 0u);
+    EXPECT_EQ(keyed[2], 0u);
+#endif
     texture->Release();
 
     ASSERT_EQ(D3DXCreateTextureFromFileExA(device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,

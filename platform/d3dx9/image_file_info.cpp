@@ -3,6 +3,7 @@
 // holds makes it unreadable, as a decoder would otherwise go on reading it.
 #include "image_file_info.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -36,15 +37,22 @@ void readBmp(const std::vector<uint8_t>& bytes, ImageFileInfo& info) {
     } else { // sides are signed: a negative height means rows top first
         info.width = uint64_t(std::abs(int64_t(int32_t(littleEndian(bytes, 18, 4)))));
         info.height = uint64_t(std::abs(int64_t(int32_t(littleEndian(bytes, 22, 4)))));
+        const uint32_t bits = littleEndian(bytes, 28, 2);
+        const uint32_t compression = bytes.size() >= 34 ? littleEndian(bytes, 30, 4) : 0;
         // An alpha mask, at byte 66 in both places it can be: in a version 3 to 5 header with
         // bit fields, or after the plain header with alpha bit fields (compression 6).
-        if (bytes.size() >= 70) {
-            const uint32_t bits = littleEndian(bytes, 28, 2);
-            const uint32_t compression = littleEndian(bytes, 30, 4);
-            const bool maskPresent =
-                (compression == 3 && headerSize >= 56) || (compression == 6 && headerSize >= 40);
-            info.hasAlpha =
-                (bits == 16 || bits == 32) && maskPresent && littleEndian(bytes, 66, 4) != 0;
+        const bool maskPresent =
+            (compression == 3 && headerSize >= 56) || (compression == 6 && headerSize >= 40);
+        if (bytes.size() >= 70 && maskPresent)
+            info.hasAlpha = (bits == 16 || bits == 32) && littleEndian(bytes, 66, 4) != 0;
+        // 32-bit pixels without bit fields leave their fourth byte unused, but D3DX takes it as
+        // alpha when any pixel's is not 0.
+        if (bits == 32 && compression == 0 && bytes.size() >= 14) {
+            const uint64_t start = littleEndian(bytes, 10, 4);
+            const uint64_t end =
+                start + std::min<uint64_t>(info.width * info.height, bytes.size()) * 4;
+            for (uint64_t at = start + 3; at < end && at < bytes.size() && !info.hasAlpha; at += 4)
+                info.hasAlpha = bytes[size_t(at)] != 0;
         }
     }
     info.readable = true;

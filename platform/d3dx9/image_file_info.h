@@ -14,7 +14,8 @@ struct ImageFileInfo {
     ImageFileFormat format = ImageFileFormat::bmp;
     uint64_t width = 0;
     uint64_t height = 0;
-    bool hasAlpha = false; // an alpha channel, an alpha mask or PNG transparency
+    bool hasAlpha = false; // an alpha channel or mask, PNG transparency, or a 32-bit BMP file
+                           // whose unused bytes are not all 0
 };
 
 ImageFileInfo readImageFileInfo(const std::vector<uint8_t>& bytes, bool namedTga);
