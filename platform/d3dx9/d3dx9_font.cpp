@@ -11,9 +11,9 @@
 #include "com_object.h"
 #include "font_rasterizer.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
-#include <string>
 #include <vector>
 
 const IID IID_ID3DXFont = {
