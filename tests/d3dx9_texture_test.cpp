@@ -256,6 +256,13 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
     EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Empty.tga").string().c_str(), &texture),
               0);
     EXPECT_EQ(texture, nullptr);
+    // BMP files cut inside the header: each is refused, and nothing past its end is read.
+    const std::string bmp = bmpFile(1, 1, {0xFF102030}, Bmp::rgb32);
+    for (size_t length : {2, 26, 29, 33}) {
+        const std::string path = writeFile("Cut.bmp", bmp.substr(0, length));
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &texture), D3DXERR_INVALIDDATA)
+            << length;
+    }
     // A header of a few bytes declaring 5000 x 4000 pixels is refused before decoding (the TGA
     // decoder would fill in what the file lacks).
     const char large[18] = {0, 0, 2, 0,          0,    0,          0,    0,  0,

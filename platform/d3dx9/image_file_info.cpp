@@ -37,7 +37,7 @@ void readBmp(const std::vector<uint8_t>& bytes, ImageFileInfo& info) {
     } else { // sides are signed: a negative height means rows top first
         info.width = uint64_t(std::abs(int64_t(int32_t(littleEndian(bytes, 18, 4)))));
         info.height = uint64_t(std::abs(int64_t(int32_t(littleEndian(bytes, 22, 4)))));
-        const uint32_t bits = littleEndian(bytes, 28, 2);
+        const uint32_t bits = bytes.size() >= 30 ? littleEndian(bytes, 28, 2) : 0;
         const uint32_t compression = bytes.size() >= 34 ? littleEndian(bytes, 30, 4) : 0;
         // An alpha mask, at byte 66 in both places it can be: in a version 3 to 5 header with
         // bit fields, or after the plain header with alpha bit fields (compression 6).
@@ -47,7 +47,7 @@ void readBmp(const std::vector<uint8_t>& bytes, ImageFileInfo& info) {
             info.hasAlpha = (bits == 16 || bits == 32) && littleEndian(bytes, 66, 4) != 0;
         // 32-bit pixels without bit fields leave their fourth byte unused, but D3DX takes it as
         // alpha when any pixel's is not 0.
-        if (bits == 32 && compression == 0 && bytes.size() >= 14) {
+        if (bits == 32 && compression == 0) {
             const uint64_t start = littleEndian(bytes, 10, 4);
             const uint64_t end =
                 start + std::min<uint64_t>(info.width * info.height, bytes.size()) * 4;
