@@ -424,3 +424,44 @@ TEST_F(D3dxTextureTest, ExRefusesWhatItCannotDo) {
     EXPECT_EQ(texture, nullptr);
 #endif
 }
+
+TEST_F(D3dxTextureTest, TextureWithoutAlphaDrawsOpaqueWhenBlendedByItsAlpha) {
+    // A 32-bit BMP file whose unused bytes are all 0 gives an X8R8G8B8 texture; drawn with the
+    // texture's alpha as the blend factor it covers the background fully, as alpha reads as 1.
+    const std::vector<uint32_t> red(4 * 4, 0x00FF0000);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(
+                  device, writeFile("Red.bmp", bmpFile(4, 4, red, Bmp::rgb32)).c_str(), &texture),
+              D3D_OK);
+    ASSERT_EQ(formatOf(texture), D3DFMT_X8R8G8B8);
+    struct Vertex {
+        float x, y, z, rhw, u, v;
+    };
+    const Vertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0},
+                            {63.5f, -0.5f, 0, 1, 1, 0},
+                            {-0.5f, 63.5f, 0, 1, 0, 1},
+                            {63.5f, 63.5f, 0, 1, 1, 1}};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+    device->BeginScene();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    device->SetTexture(0, texture);
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    device->EndScene();
+    device->SetTexture(0, nullptr);
+    const std::vector<uint32_t> pixels = readBack();
+    for (int y : {0, 31, 63})
+        for (int x : {0, 31, 63})
+            EXPECT_EQ(pixels[size_t(y) * width + x] & 0xFFFFFF, 0xFF0000u) << x << ", " << y;
+    EXPECT_EQ(pixels[size_t(100) * width + 100] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(texture->Release(), 0u);
+}
