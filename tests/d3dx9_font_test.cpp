@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -227,3 +228,30 @@ TEST_F(D3dxFontTest, DescriptionKeepsTheCreationValues) {
     EXPECT_EQ(owner, device);
     owner->Release();
 }
+
+// Wine reads the text in its locale's ANSI code page (1252 here), where these bytes are other
+// letters, so this runs on the layer only.
+#ifndef _WIN32
+TEST_F(D3dxFontTest, TextIsInTheWindows1251CodePage) {
+    // 0xC0 and 0xE0 are the Cyrillic А and а, drawn like the Latin letters (in Latin-1 they are
+    // À and à, with an accent).
+    const std::pair<const char*, const char*> pairs[] = {{"\xC0", "A"}, {"\xE0", "a"}};
+    for (const auto& [cyrillic, latin] : pairs) {
+        const Box drawn =
+            differingFrom(drawFrame(cyrillic, -1, 10, 10, 0xFFFFFFFF, 0xFF000000), 0xFF000000);
+        const Box expected =
+            differingFrom(drawFrame(latin, -1, 10, 10, 0xFFFFFFFF, 0xFF000000), 0xFF000000);
+        EXPECT_GT(expected.count, 10);
+        EXPECT_EQ(drawn.count, expected.count) << latin;
+        EXPECT_EQ(drawn.top, expected.top) << latin;
+        EXPECT_EQ(drawn.right, expected.right) << latin;
+    }
+    // 0x98, which the code page leaves unassigned, draws nothing and takes no room.
+    RECT rect;
+    SetRect(&rect, 0, 0, 0, 0);
+    font->DrawTextA(nullptr, "\x98", -1, &rect, DT_CALCRECT, 0xFFFFFFFF);
+    EXPECT_EQ(rect.right, 0);
+    EXPECT_EQ(
+        differingFrom(drawFrame("\x98", -1, 10, 10, 0xFFFFFFFF, 0xFF000000), 0xFF000000).count, 0);
+}
+#endif

@@ -30,9 +30,12 @@ protected:
     // Writes ARGB pixels (rows top to bottom) as a PNG (with alpha) or a 24-bit BMP file, made
     // here byte by byte so that no image library stands between the test and the reader.
     std::string writeImage(const char* name, int w, int h, const std::vector<uint32_t>& pixels) {
+        return writeFile(name, std::string_view(name).ends_with(".png") ? pngFile(w, h, pixels)
+                                                                        : bmpFile(w, h, pixels));
+    }
+
+    std::string writeFile(const char* name, const std::string& bytes) {
         const std::string path = (folder / name).string();
-        const std::string bytes = std::string_view(name).ends_with(".png") ? pngFile(w, h, pixels)
-                                                                           : bmpFile(w, h, pixels);
         std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
         return path;
     }
@@ -64,20 +67,25 @@ protected:
         putBigEndian(out, crc32(typed));
     }
 
-    // RGBA, 8 bits a channel, rows unfiltered, in one stored (uncompressed) deflate block.
-    static std::string pngFile(int w, int h, const std::vector<uint32_t>& pixels) {
+    // 8 bits a channel, rows unfiltered, in one stored (uncompressed) deflate block: RGBA
+    // (colour type 6) or RGB (colour type 2, alpha dropped), with any chunks given put before
+    // the pixels.
+    static std::string pngFile(int w, int h, const std::vector<uint32_t>& pixels,
+                               int colourType = 6, const std::string& chunksBeforePixels = "") {
         std::string raw;
         for (int y = 0; y < h; ++y) {
             raw += '\0';
             for (int x = 0; x < w; ++x) {
                 const uint32_t p = pixels[size_t(y) * w + x];
-                raw += {char(p >> 16), char(p >> 8), char(p), char(p >> 24)};
+                raw += {char(p >> 16), char(p >> 8), char(p)};
+                if (colourType == 6)
+                    raw += char(p >> 24);
             }
         }
         std::string header;
         putBigEndian(header, w);
         putBigEndian(header, h);
-        header += {8, 6, 0, 0, 0};
+        header += {8, char(colourType), 0, 0, 0};
         std::string zlib = {0x78, 0x01, 0x01};
         putLittleEndian(zlib, uint32_t(raw.size()), 2);
         putLittleEndian(zlib, uint32_t(~raw.size()), 2);
@@ -90,32 +98,62 @@ protected:
         putBigEndian(zlib, b << 16 | a);
         std::string png = "\x89PNG\r\n\x1A\n";
         putChunk(png, "IHDR", header);
+        png += chunksBeforePixels;
         putChunk(png, "IDAT", zlib);
         putChunk(png, "IEND", "");
         return png;
     }
 
-    // 24 bits a pixel, rows bottom to top, each padded to four bytes; alpha is dropped.
-    static std::string bmpFile(int w, int h, const std::vector<uint32_t>& pixels) {
-        const int rowBytes = (w * 3 + 3) / 4 * 4;
+    // Rows bottom to top, each padded to four bytes. 24 bits a pixel (alpha dropped), or 32:
+    // with the plain header the fourth byte is unused, with a version 4 header it is alpha.
+    enum class Bmp { rgb24, rgb32, argb32 };
+    static std::string bmpFile(int w, int h, const std::vector<uint32_t>& pixels,
+                               Bmp kind = Bmp::rgb24) {
+        const int bytesPerPixel = kind == Bmp::rgb24 ? 3 : 4;
+        const int rowBytes = (w * bytesPerPixel + 3) / 4 * 4;
+        const int headerSize = kind == Bmp::argb32 ? 108 : 40;
         std::string bmp = "BM";
-        putLittleEndian(bmp, 54 + rowBytes * h, 4);
+        putLittleEndian(bmp, 14 + headerSize + rowBytes * h, 4);
         putLittleEndian(bmp, 0, 4);
-        putLittleEndian(bmp, 54, 4);
-        putLittleEndian(bmp, 40, 4);
+        putLittleEndian(bmp, 14 + headerSize, 4);
+        putLittleEndian(bmp, headerSize, 4);
         putLittleEndian(bmp, w, 4);
         putLittleEndian(bmp, h, 4);
         putLittleEndian(bmp, 1, 2);
-        putLittleEndian(bmp, 24, 2);
-        putLittleEndian(bmp, 0, 4);
+        putLittleEndian(bmp, bytesPerPixel * 8, 2);
+        putLittleEndian(bmp, kind == Bmp::argb32 ? 3 : 0, 4); // bit fields, or none
         putLittleEndian(bmp, rowBytes * h, 4);
         bmp.append(16, '\0');
+        if (kind == Bmp::argb32) {
+            for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
+                putLittleEndian(bmp, mask, 4);
+            putLittleEndian(bmp, 0x73524742, 4); // colours in sRGB: no end points, no gamma
+            bmp.append(48, '\0');
+        }
         for (int y = h - 1; y >= 0; --y) {
             for (int x = 0; x < w; ++x)
-                putLittleEndian(bmp, pixels[size_t(y) * w + x], 3);
-            bmp.append(rowBytes - w * 3, '\0');
+                putLittleEndian(bmp, pixels[size_t(y) * w + x], bytesPerPixel);
+            bmp.append(rowBytes - w * bytesPerPixel, '\0');
         }
         return bmp;
+    }
+
+    // 24 or 32 bits a pixel, rows bottom to top; a 32-bit file declares 8 bits of alpha.
+    static std::string tgaFile(int w, int h, const std::vector<uint32_t>& pixels, int bits) {
+        std::string tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        putLittleEndian(tga, w, 2);
+        putLittleEndian(tga, h, 2);
+        tga += {char(bits), char(bits == 32 ? 8 : 0)};
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x)
+                putLittleEndian(tga, pixels[size_t(y) * w + x], bits / 8);
+        return tga;
+    }
+
+    static D3DFORMAT formatOf(IDirect3DTexture9* texture) {
+        D3DSURFACE_DESC desc{};
+        EXPECT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+        return desc.Format;
     }
 
     std::vector<uint32_t> readLevel(IDirect3DTexture9* texture, UINT level) {
@@ -218,6 +256,13 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
     EXPECT_LT(D3DXCreateTextureFromFileA(device, (folder / "Empty.tga").string().c_str(), &texture),
               0);
     EXPECT_EQ(texture, nullptr);
+    // BMP files cut inside the header: each is refused, and nothing past its end is read.
+    const std::string bmp = bmpFile(1, 1, {0xFF102030}, Bmp::rgb32);
+    for (size_t length : {2, 26, 29, 33}) {
+        const std::string path = writeFile("Cut.bmp", bmp.substr(0, length));
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &texture), D3DXERR_INVALIDDATA)
+            << length;
+    }
     // A header of a few bytes declaring 5000 x 4000 pixels is refused before decoding (the TGA
     // decoder would fill in what the file lacks).
     const char large[18] = {0, 0, 2, 0,          0,    0,          0,    0,  0,
@@ -246,4 +291,177 @@ TEST_F(D3dxTextureTest, MissingOrUndecodableFilesGiveNoTexture) {
             texture->Release();
     }
 #endif
+}
+
+TEST_F(D3dxTextureTest, FormatFollowsTheFilesAlpha) {
+    // 2 x 2 pixels, one of them half transparent where the file can carry it.
+    const std::vector<uint32_t> pixels = {0xFF102030, 0x80405060, 0xFF708090, 0xFFA0B0C0};
+    // The same colours with their fourth byte 0, as a 32-bit BMP file without alpha has them.
+    const std::vector<uint32_t> opaque = {0x102030, 0x405060, 0x708090, 0xA0B0C0};
+    const std::string trns = [] {
+        std::string chunk;
+        putChunk(chunk, "tRNS", std::string("\0\x10\0\x20\0\x30", 6)); // the first colour
+        return chunk;
+    }();
+    const struct {
+        const char* name;
+        std::string bytes;
+        D3DFORMAT expected;
+    } files[] = {
+        {"Rgb24.bmp", bmpFile(2, 2, pixels), D3DFMT_X8R8G8B8},
+        {"Rgb32.bmp", bmpFile(2, 2, opaque, Bmp::rgb32), D3DFMT_X8R8G8B8},
+        {"Rgb32Used.bmp", bmpFile(2, 2, pixels, Bmp::rgb32), D3DFMT_A8R8G8B8},
+        {"Argb32.bmp", bmpFile(2, 2, pixels, Bmp::argb32), D3DFMT_A8R8G8B8},
+        {"Rgb.png", pngFile(2, 2, pixels, 2), D3DFMT_X8R8G8B8},
+        {"RgbKeyed.png", pngFile(2, 2, pixels, 2, trns), D3DFMT_A8R8G8B8},
+        {"Rgba.png", pngFile(2, 2, pixels), D3DFMT_A8R8G8B8},
+        {"Rgb24.tga", tgaFile(2, 2, pixels, 24), D3DFMT_X8R8G8B8},
+        {"Argb32.tga", tgaFile(2, 2, pixels, 32), D3DFMT_A8R8G8B8},
+    };
+    for (const auto& file : files) {
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(
+            D3DXCreateTextureFromFileA(device, writeFile(file.name, file.bytes).c_str(), &texture),
+            D3D_OK)
+            << file.name;
+        EXPECT_EQ(formatOf(texture), file.expected) << file.name;
+        const std::vector<uint32_t> level = readLevel(texture, 0);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            EXPECT_EQ(level[i] & 0xFFFFFF, pixels[i] & 0xFFFFFF) << file.name << " pixel " << i;
+        if (file.expected == D3DFMT_A8R8G8B8 && file.name != std::string("RgbKeyed.png")) {
+            EXPECT_EQ(level[1] >> 24, 0x80u) << file.name;
+            EXPECT_EQ(level[0] >> 24, 0xFFu) << file.name;
+        }
+        texture->Release();
+    }
+}
+
+TEST_F(D3dxTextureTest, ExplicitFormatSizeAndLevelsAreKept) {
+    const std::vector<uint32_t> pixels = {0xFF102030, 0x80405060, 0xFF708090, 0xFFA0B0C0};
+    const std::string bmp = writeFile("Plain.bmp", bmpFile(2, 2, pixels));
+    const std::string png = writeFile("Alpha.png", pngFile(2, 2, pixels));
+    IDirect3DTexture9* texture = nullptr;
+    D3DXIMAGE_INFO info{};
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT,
+                                           D3DX_DEFAULT, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                           D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture),
+              D3D_OK);
+    EXPECT_EQ(formatOf(texture), D3DFMT_A8R8G8B8);
+    EXPECT_EQ(readLevel(texture, 0)[1], 0xFF405060u); // a file without alpha is opaque
+    EXPECT_EQ(info.Width, 2u);
+    EXPECT_EQ(info.Height, 2u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_BMP);
+    EXPECT_EQ(info.ResourceType, D3DRTYPE_TEXTURE);
+    texture->Release();
+
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(device, png.c_str(), 8, 4, 2, 0, D3DFMT_X8R8G8B8,
+                                           D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info,
+                                           nullptr, &texture),
+              D3D_OK);
+    EXPECT_EQ(formatOf(texture), D3DFMT_X8R8G8B8);
+    EXPECT_EQ(texture->GetLevelCount(), 2u);
+    D3DSURFACE_DESC desc{};
+    texture->GetLevelDesc(0, &desc);
+    EXPECT_EQ(desc.Width, 8u);
+    EXPECT_EQ(desc.Height, 4u);
+    EXPECT_EQ(info.ImageFileFormat, D3DXIFF_PNG);
+    EXPECT_EQ(info.Format, D3DFMT_A8R8G8B8);
+    texture->Release();
+}
+
+TEST_F(D3dxTextureTest, ColourKeyGivesTransparentBlackAndAnAlphaFormat) {
+    // The key is compared with the pixel's alpha: a file without alpha is opaque, so 0xFF...
+    // matches and a key with another alpha does not.
+    const std::vector<uint32_t> pixels = {0xFF0000FF, 0xFF00FF00, 0xFF0000FF, 0xFFFF0000};
+    const std::string bmp = writeFile("Keyed.bmp", bmpFile(4, 1, pixels));
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                           D3DX_DEFAULT, 0xFF0000FF, nullptr, nullptr, &texture),
+              D3D_OK);
+    EXPECT_EQ(formatOf(texture), D3DFMT_A8R8G8B8);
+    const std::vector<uint32_t> keyed = readLevel(texture, 0);
+    EXPECT_EQ(keyed[0] >> 24, 0u);
+    EXPECT_EQ(keyed[2] >> 24, 0u);
+    EXPECT_EQ(keyed[1], 0xFF00FF00u);
+    EXPECT_EQ(keyed[3], 0xFFFF0000u);
+    // The documentation has the key's pixels become transparent black; Wine clears only their
+    // alpha and keeps the colour.
+#ifndef _WIN32
+    EXPECT_EQ(keyed[0], 0u);
+    EXPECT_EQ(keyed[2], 0u);
+#endif
+    texture->Release();
+
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                           D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                           D3DX_DEFAULT, 0x800000FF, nullptr, nullptr, &texture),
+              D3D_OK);
+    EXPECT_EQ(readLevel(texture, 0)[0], 0xFF0000FFu);
+    texture->Release();
+}
+
+TEST_F(D3dxTextureTest, ExRefusesWhatItCannotDo) {
+    const std::string bmp = writeFile("Plain.bmp", bmpFile(1, 1, {0xFF102030}));
+    IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(1);
+    EXPECT_EQ(D3DXCreateTextureFromFileExA(
+                  nullptr, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+              D3DERR_INVALIDCALL);
+#ifndef _WIN32
+    // The real library scales with any filter; the layer has its bilinear one and the box
+    // filter for the levels only, and says so rather than filter otherwise. Wine leaves the
+    // result as it was on a failure.
+    EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(D3DXCreateTextureFromFileExA(
+                  device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                  D3DPOOL_MANAGED, D3DX_FILTER_POINT, D3DX_DEFAULT, 0, nullptr, nullptr, &texture),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTextureFromFileExA(
+                  device, bmp.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                  D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_FILTER_NONE, 0, nullptr, nullptr, &texture),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(texture, nullptr);
+#endif
+}
+
+TEST_F(D3dxTextureTest, TextureWithoutAlphaDrawsOpaqueWhenBlendedByItsAlpha) {
+    // A 32-bit BMP file whose unused bytes are all 0 gives an X8R8G8B8 texture; drawn with the
+    // texture's alpha as the blend factor it covers the background fully, as alpha reads as 1.
+    const std::vector<uint32_t> red(4 * 4, 0x00FF0000);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(
+                  device, writeFile("Red.bmp", bmpFile(4, 4, red, Bmp::rgb32)).c_str(), &texture),
+              D3D_OK);
+    ASSERT_EQ(formatOf(texture), D3DFMT_X8R8G8B8);
+    struct Vertex {
+        float x, y, z, rhw, u, v;
+    };
+    const Vertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0},
+                            {63.5f, -0.5f, 0, 1, 1, 0},
+                            {-0.5f, 63.5f, 0, 1, 0, 1},
+                            {63.5f, 63.5f, 0, 1, 1, 1}};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FF, 1.0f, 0);
+    device->BeginScene();
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+    device->SetTexture(0, texture);
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    device->EndScene();
+    device->SetTexture(0, nullptr);
+    const std::vector<uint32_t> pixels = readBack();
+    for (int y : {0, 31, 63})
+        for (int x : {0, 31, 63})
+            EXPECT_EQ(pixels[size_t(y) * width + x] & 0xFFFFFF, 0xFF0000u) << x << ", " << y;
+    EXPECT_EQ(pixels[size_t(100) * width + 100] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(texture->Release(), 0u);
 }

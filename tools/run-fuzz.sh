@@ -33,6 +33,7 @@ build x_mesh_fuzzer "$fuzz/x_mesh_fuzzer.cpp" "$layer/d3dx9/d3dx9_mesh.cpp" "$la
     $(pkg-config --cflags --libs assimp)
 # shellcheck disable=SC2046
 build texture_fuzzer "$fuzz/texture_fuzzer.cpp" "$layer/d3dx9/d3dx9_texture.cpp" \
+    "$layer/d3dx9/image_file_info.cpp" "$layer/backends/sdl_image/sdl_image_decoder.cpp" -I"$layer/backends" \
     "$layer/common/file_path.cpp" "$layer/common/guids.cpp" $(pkg-config --cflags --libs sdl2 SDL2_image)
 
 # WAV seeds, also the file services' inputs. Bytes are built as printf escape text and written

@@ -1,6 +1,5 @@
-// codepage.cpp: Windows-1251 to UTF-8. The upper half of the code page maps to the Unicode
+// codepage.cpp: Windows-1251 to Unicode and UTF-8. The upper half of the code page maps to the
 // code points of the table below (0x98 is unassigned and becomes U+FFFD).
-// Depends on: codepage.h.
 #include "codepage.h"
 
 #include <cstdint>
@@ -31,17 +30,19 @@ void appendUtf8(std::string& out, uint32_t codePoint) {
 
 } // namespace
 
+uint32_t codePointFromCp1251(unsigned char byte) {
+    if (byte < 0x80)
+        return byte;
+    if (byte < 0xC0)
+        return upperTable[byte - 0x80];
+    return 0x0410 + (byte - 0xC0);
+}
+
 std::string utf8FromCp1251(const char* text) {
     std::string out;
     if (!text)
         return out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p < 0x80)
-            appendUtf8(out, *p);
-        else if (*p < 0xC0)
-            appendUtf8(out, upperTable[*p - 0x80]);
-        else
-            appendUtf8(out, 0x0410 + (*p - 0xC0));
-    }
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        appendUtf8(out, codePointFromCp1251(*p));
     return out;
 }

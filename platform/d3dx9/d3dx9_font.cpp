@@ -1,22 +1,19 @@
-// d3dx9_font.cpp: D3DXCreateFontA and ID3DXFont. The face is chosen through fontconfig
-// (a Windows face name such as "Arial" finds its metric-compatible equivalent), sized with
-// SDL2_ttf so that a positive height is the cell height (ascent + descent) and a negative one
-// the character height, and its glyphs are rasterised once into an A8R8G8B8 atlas texture.
-// DrawTextA draws one textured quad per glyph with DrawPrimitiveUP (pre-transformed vertices
-// with the colour as diffuse), setting every device state it relies on and restoring them all.
-// Depends on d3dx9.h, d3d9.h, com_object.h, fontconfig and SDL2_ttf.
+// d3dx9_font.cpp: D3DXCreateFontA and ID3DXFont. The face comes from the font backend
+// (font_rasterizer.h): a positive height is the cell height (ascent + descent), a negative one
+// the character height, 0 a cell of 16 pixels. Text is in the Windows-1251 code page: its
+// printable characters are rendered once, white with their coverage as alpha, into an A8R8G8B8
+// atlas texture. DrawTextA draws one textured quad per glyph with DrawPrimitiveUP (pre-transformed
+// vertices with the colour as diffuse), setting every device state it relies on and restoring
+// them all.
 #include <d3dx9.h>
 
+#include "codepage.h"
 #include "com_object.h"
+#include "font_rasterizer.h"
 
-#include <SDL.h>
-#include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
-
+#include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <new>
-#include <string>
 #include <vector>
 
 const IID IID_ID3DXFont = {
@@ -34,60 +31,11 @@ struct GlyphVertex {
 
 // Where a character's bitmap sits in the atlas and how it is placed on the line.
 struct Glyph {
-    bool present = false;
     int atlasX = 0, atlasY = 0, width = 0, height = 0;
     int offsetX = 0; // from the pen position to the bitmap's left edge
+    int offsetY = 0; // from the line's top to the bitmap's top edge
     int advance = 0;
 };
-
-// The font file that fontconfig matches to the face name, weight and slant.
-bool findFontFile(const char* faceName, UINT weight, BOOL italic, std::string& file, int& index) {
-    if (!FcInit())
-        return false;
-    FcPattern* pattern = FcPatternCreate();
-    if (faceName != nullptr && faceName[0] != '\0')
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName));
-    FcPatternAddInteger(pattern, FC_WEIGHT,
-                        FcWeightFromOpenType(weight == FW_DONTCARE ? FW_NORMAL : weight));
-    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    bool found = false;
-    FcChar8* path = nullptr;
-    if (match != nullptr && FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch) {
-        file = reinterpret_cast<const char*>(path);
-        index = 0;
-        FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        found = true;
-    }
-    if (match != nullptr)
-        FcPatternDestroy(match);
-    return found;
-}
-
-int cellHeight(TTF_Font* font) {
-    return TTF_FontAscent(font) - TTF_FontDescent(font);
-}
-
-// The largest point size (pixels at 72 dpi) whose cell height does not exceed the request.
-int pointSizeForCell(TTF_Font* font, int cell) {
-    int size = cell;
-    TTF_SetFontSize(font, size);
-    while (size > 1 && cellHeight(font) > cell)
-        TTF_SetFontSize(font, --size);
-    while (true) {
-        TTF_SetFontSize(font, size + 1);
-        if (cellHeight(font) > cell)
-            break;
-        ++size;
-    }
-    TTF_SetFontSize(font, size);
-    return size;
-}
 
 class Font final : public ComObject<ID3DXFont> {
 public:
@@ -97,30 +45,18 @@ public:
 
     // Opens the face and renders the atlas; a negative result leaves the font unusable.
     HRESULT create() {
-        std::string file;
-        int faceIndex = 0;
-        if (!findFontFile(desc.FaceName, desc.Weight, desc.Italic, file, faceIndex))
+        FaceRequest request;
+        request.family = desc.FaceName;
+        request.weight = desc.Weight == FW_DONTCARE ? FW_NORMAL : int(desc.Weight);
+        request.italic = desc.Italic != FALSE;
+        request.pixels = desc.Height == 0 ? 16 : (desc.Height > 0 ? desc.Height : -desc.Height);
+        request.pixelsAreCellHeight = desc.Height >= 0;
+        RasterFace* face = openFace(request);
+        if (face == nullptr)
             return D3DXERR_INVALIDDATA;
-        if (TTF_Init() != 0)
-            return E_FAIL;
-        ttfReady = true;
-        const int requested =
-            desc.Height == 0 ? 16 : (desc.Height > 0 ? desc.Height : -desc.Height);
-        TTF_Font* font = TTF_OpenFontIndex(file.c_str(), requested, faceIndex);
-        if (font == nullptr)
-            return D3DXERR_INVALIDDATA;
-        if (desc.Height >= 0)
-            pointSizeForCell(font, requested);
-        // Synthesise what the chosen file lacks (fontconfig may return a regular face).
-        int style = TTF_STYLE_NORMAL;
-        if (desc.Weight >= FW_SEMIBOLD && !faceStyleHas(font, {"Bold", "Black", "Heavy"}))
-            style |= TTF_STYLE_BOLD;
-        if (desc.Italic && !faceStyleHas(font, {"Italic", "Oblique"}))
-            style |= TTF_STYLE_ITALIC;
-        TTF_SetFontStyle(font, style);
-        lineHeight = desc.Height > 0 ? desc.Height : cellHeight(font);
-        HRESULT result = buildAtlas(font);
-        TTF_CloseFont(font);
+        lineHeight = desc.Height > 0 ? desc.Height : faceCellHeight(face);
+        HRESULT result = buildAtlas(face);
+        closeFace(face);
         return result;
     }
 
@@ -148,58 +84,40 @@ private:
         if (atlas != nullptr)
             atlas->Release();
         device->Release();
-        if (ttfReady)
-            TTF_Quit();
     }
 
     void* interfaceFor(REFIID riid) override {
         return riid == IID_ID3DXFont ? static_cast<ID3DXFont*>(this) : nullptr;
     }
 
-    static bool faceStyleHas(TTF_Font* font, std::initializer_list<const char*> words) {
-        const char* style = TTF_FontFaceStyleName(font);
-        for (const char* word : words)
-            if (style != nullptr && std::strstr(style, word) != nullptr)
-                return true;
-        return false;
-    }
-
-    // Characters 32-126 and 160-255 (the Latin-1 part of the ANSI code page) are rasterised
-    // white with their coverage as alpha, packed in rows into a power-of-two texture.
-    HRESULT buildAtlas(TTF_Font* font) {
-        std::vector<SDL_Surface*> bitmaps(256, nullptr);
+    // The code page's characters but for the control characters (below 32, 127) and the one
+    // it leaves unassigned, packed in rows into a power-of-two texture.
+    HRESULT buildAtlas(RasterFace* face) {
+        std::vector<GlyphBitmap> bitmaps(256);
         const int atlasWidth = lineHeight > 40 ? 1024 : 256;
         int x = 0, y = 0, rowHeight = 0;
         for (int c = 32; c < 256; ++c) {
-            if (c >= 127 && c < 160)
+            const uint32_t codePoint = codePointFromCp1251(static_cast<unsigned char>(c));
+            if (c == 127 || codePoint == 0xFFFD || !renderGlyph(face, codePoint, bitmaps[c]))
                 continue;
-            int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
-            if (!TTF_GlyphIsProvided32(font, c) ||
-                TTF_GlyphMetrics32(font, c, &minX, &maxX, &minY, &maxY, &advance) != 0)
-                continue;
+            const GlyphBitmap& bitmap = bitmaps[c];
             Glyph& glyph = glyphs[c];
-            glyph.present = true;
-            glyph.advance = advance;
-            glyph.offsetX = minX < 0 ? minX : 0;
-            SDL_Surface* bitmap = TTF_RenderGlyph32_Blended(font, c, SDL_Color{255, 255, 255, 255});
-            if (bitmap == nullptr)
-                continue; // a blank glyph such as the space has no bitmap, only an advance
-            SDL_Surface* argb = SDL_ConvertSurfaceFormat(bitmap, SDL_PIXELFORMAT_ARGB8888, 0);
-            SDL_FreeSurface(bitmap);
-            if (argb == nullptr)
-                continue;
-            if (x + argb->w > atlasWidth) {
+            glyph.advance = bitmap.advance;
+            glyph.offsetX = bitmap.left;
+            glyph.offsetY = bitmap.top;
+            if (bitmap.width <= 0 || bitmap.height <= 0)
+                continue; // a blank glyph such as the space has only an advance
+            if (x + bitmap.width > atlasWidth) {
                 x = 0;
                 y += rowHeight + 1;
                 rowHeight = 0;
             }
             glyph.atlasX = x;
             glyph.atlasY = y;
-            glyph.width = argb->w < atlasWidth ? argb->w : atlasWidth;
-            glyph.height = argb->h;
-            bitmaps[c] = argb;
+            glyph.width = bitmap.width < atlasWidth ? bitmap.width : atlasWidth;
+            glyph.height = bitmap.height;
             x += glyph.width + 1;
-            rowHeight = argb->h > rowHeight ? argb->h : rowHeight;
+            rowHeight = bitmap.height > rowHeight ? bitmap.height : rowHeight;
         }
         int atlasHeight = 1;
         while (atlasHeight < y + rowHeight)
@@ -212,29 +130,22 @@ private:
         D3DLOCKED_RECT locked{};
         if (SUCCEEDED(result))
             result = atlas->LockRect(0, &locked, nullptr, 0);
-        if (SUCCEEDED(result)) {
-            for (int row = 0; row < atlasHeight; ++row)
-                std::memset(static_cast<BYTE*>(locked.pBits) + row * locked.Pitch, 0,
-                            atlasWidth * 4);
-            for (int c = 0; c < 256; ++c) {
-                if (bitmaps[c] == nullptr)
-                    continue;
-                const Glyph& glyph = glyphs[c];
-                SDL_LockSurface(bitmaps[c]);
-                for (int row = 0; row < glyph.height; ++row)
-                    std::memcpy(static_cast<BYTE*>(locked.pBits) +
-                                    (glyph.atlasY + row) * locked.Pitch + glyph.atlasX * 4,
-                                static_cast<const BYTE*>(bitmaps[c]->pixels) +
-                                    row * bitmaps[c]->pitch,
-                                glyph.width * 4);
-                SDL_UnlockSurface(bitmaps[c]);
+        if (FAILED(result))
+            return result;
+        for (int row = 0; row < atlasHeight; ++row)
+            std::memset(static_cast<BYTE*>(locked.pBits) + row * locked.Pitch, 0, atlasWidth * 4);
+        for (int c = 0; c < 256; ++c) {
+            const Glyph& glyph = glyphs[c];
+            for (int row = 0; row < glyph.height; ++row) {
+                auto* texels = reinterpret_cast<uint32_t*>(static_cast<BYTE*>(locked.pBits) +
+                                                           (glyph.atlasY + row) * locked.Pitch) +
+                               glyph.atlasX;
+                const uint8_t* coverage = &bitmaps[c].coverage[size_t(row) * bitmaps[c].width];
+                for (int column = 0; column < glyph.width; ++column)
+                    texels[column] = uint32_t(coverage[column]) << 24 | 0xFFFFFF;
             }
-            atlas->UnlockRect(0);
         }
-        for (SDL_Surface* bitmap : bitmaps)
-            if (bitmap != nullptr)
-                SDL_FreeSurface(bitmap);
-        return result;
+        return atlas->UnlockRect(0);
     }
 
     int lineWidth(const unsigned char* text, int length) const {
@@ -249,7 +160,6 @@ private:
 
     IDirect3DDevice9* device;
     D3DXFONT_DESCA desc;
-    bool ttfReady = false;
     IDirect3DTexture9* atlas = nullptr;
     int atlasSize[2] = {1, 1};
     int lineHeight = 0;
@@ -439,8 +349,8 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR text, INT count, LPRECT rect, DWORD for
         for (int i = 0; i < line.length; ++i) {
             const Glyph& glyph = glyphs[bytes[line.start + i]];
             if (glyph.width > 0)
-                addQuad(glyph, static_cast<float>(pen + glyph.offsetX), static_cast<float>(lineTop),
-                        clip, colour);
+                addQuad(glyph, static_cast<float>(pen + glyph.offsetX),
+                        static_cast<float>(lineTop + glyph.offsetY), clip, colour);
             pen += glyph.advance;
         }
     }

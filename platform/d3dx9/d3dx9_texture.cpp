@@ -1,20 +1,19 @@
-// d3dx9_texture.cpp: D3DXCreateTextureFromFileA. Decodes PNG, BMP, TGA and JPEG files with
-// SDL2_image, scales images whose sides are not powers of two up to the next power of two
-// (and sides above 4096 down to 4096), and fills a managed A8R8G8B8 texture with its full mip
-// chain, each level a 2 x 2 box average of the one above, through CreateTexture and LockRect
-// of the Direct3D 9 device. A file declaring more than 4096 x 4096 pixels is refused before
-// it is decoded.
-// Depends on d3dx9.h, d3d9.h, file_path.h and SDL2_image.
+// d3dx9_texture.cpp: D3DXCreateTextureFromFileA and D3DXCreateTextureFromFileExA. The file is
+// read whole; its header (image_file_info.h) names the format and is refused when it declares
+// more than 4096 x 4096 pixels, before the image decoder backend sees it. The texture's format
+// follows the file's alpha as D3DX's does for D3DFMT_UNKNOWN; a colour key turns its pixels
+// transparent; sides that are not powers of two are scaled up to the next one (and sides above
+// 4096 down to 4096); the full mip chain is made, each level a 2 x 2 box average of the one
+// above, and filled through CreateTexture and LockRect of the Direct3D 9 device.
 #include <d3dx9.h>
 
 #include "file_path.h"
-
-#include <SDL.h>
-#include <SDL_image.h>
+#include "image_decoder.h"
+#include "image_file_info.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -32,6 +31,15 @@ struct Image {
 // does for the sizes a device supports, so a file cannot ask for unbounded work and memory.
 constexpr UINT maxTextureSide = 4096;
 
+// The most pixels a file may declare. Decoders allocate what the header declares before reading
+// the pixels, so a header of a few bytes could otherwise ask for gigabytes; textures larger than
+// this are scaled down to 4096 x 4096 at most anyway.
+constexpr uint64_t maxDeclaredPixels = 4096 * 4096;
+
+// The largest file read: four times the bytes of the largest image declared, room for any
+// encoding of it with its metadata.
+constexpr std::streamoff maxFileBytes = std::streamoff(maxDeclaredPixels) * 4 * 4;
+
 UINT nextPowerOfTwo(UINT n) {
     UINT p = 1;
     while (p < n)
@@ -39,153 +47,47 @@ UINT nextPowerOfTwo(UINT n) {
     return p;
 }
 
-// The most pixels a file may declare. The decoders allocate what the header declares before
-// reading the pixels, so a header of a few bytes could otherwise ask for gigabytes; textures
-// larger than this are scaled down to 4096 x 4096 at most anyway.
-constexpr uint64_t maxDeclaredPixels = 4096 * 4096;
-
-enum class ImageFormat { unknown, bmp, png, jpeg, tga };
-
-struct ImageHeader {
-    ImageFormat format = ImageFormat::unknown;
-    uint64_t width = 0;
-    uint64_t height = 0;
-};
-
-uint32_t littleEndian(const std::string& bytes, size_t at, int size) {
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | uint8_t(bytes[at + i]);
-    return value;
+// The side made for a requested one: the file's when D3DX_DEFAULT, 0 or D3DX_DEFAULT_NONPOW2
+// asks for it, rounded up to a power of two and at most 4096.
+UINT textureSide(UINT requested, UINT fileSide) {
+    const bool fromFile = requested == 0 || requested == D3DX_DEFAULT ||
+                          requested == D3DX_DEFAULT_NONPOW2 || requested == D3DX_FROM_FILE;
+    return std::min(nextPowerOfTwo(fromFile ? fileSide : std::min(requested, maxTextureSide)),
+                    maxTextureSide);
 }
 
-uint32_t bigEndian(const std::string& bytes, size_t at, int size) {
-    uint32_t value = 0;
-    for (int i = 0; i < size; ++i)
-        value = value << 8 | uint8_t(bytes[at + i]);
-    return value;
+bool endsWithTga(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return end == ".tga";
 }
 
-// Whether every chunk of a PNG file lies inside the file, up to its end chunk. The decoder
-// would otherwise go on reading a chunk that declares more bytes than the file holds.
-bool pngChunksFit(std::ifstream& file) {
-    file.clear();
-    file.seekg(0, std::ios::end);
-    const uint64_t fileSize = uint64_t(file.tellg());
-    for (uint64_t at = 8; at + 12 <= fileSize;) {
-        std::string chunk(8, '\0');
-        file.seekg(std::streamoff(at));
-        if (!file.read(chunk.data(), 8))
-            return false;
-        const uint64_t end = at + 12 + bigEndian(chunk, 0, 4);
-        if (end > fileSize)
-            return false;
-        if (chunk.compare(4, 4, "IEND") == 0)
-            return true;
-        at = end;
-    }
-    return false;
+bool readFile(const std::string& path, std::vector<uint8_t>& bytes) {
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file)
+        return false;
+    const std::streamoff size = file.tellg();
+    if (size <= 0 || size > maxFileBytes)
+        return false;
+    bytes.resize(size_t(size));
+    file.seekg(0);
+    return bool(file.read(reinterpret_cast<char*>(bytes.data()), size));
 }
 
-// The format and the declared size, from the first bytes of the file: BMP, PNG and JPEG by
-// their signatures, TGA, which has none, by a name ending in ".tga".
-ImageHeader readImageHeader(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes(256 * 1024, '\0');
-    file.read(bytes.data(), std::streamsize(bytes.size()));
-    bytes.resize(size_t(file.gcount()));
-    ImageHeader header;
-    if (bytes.size() >= 26 && bytes.compare(0, 2, "BM") == 0) {
-        header.format = ImageFormat::bmp;
-        const bool core = littleEndian(bytes, 14, 4) == 12; // the old header of 16-bit sides
-        header.width = core ? littleEndian(bytes, 18, 2) : littleEndian(bytes, 18, 4);
-        header.height = core ? littleEndian(bytes, 20, 2) : littleEndian(bytes, 22, 4);
-        if (!core) { // sides are signed: a negative height means rows top first
-            header.width = uint64_t(std::abs(int64_t(int32_t(header.width))));
-            header.height = uint64_t(std::abs(int64_t(int32_t(header.height))));
-        }
-    } else if (bytes.size() >= 24 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) {
-        header.format = pngChunksFit(file) ? ImageFormat::png : ImageFormat::unknown;
-        header.width = bigEndian(bytes, 16, 4);
-        header.height = bigEndian(bytes, 20, 4);
-    } else if (bytes.size() >= 4 && bytes.compare(0, 2, "\xff\xd8") == 0) {
-        // The size is in the first start-of-frame segment (markers C0 to CF but for C4, C8
-        // and CC); every segment before it gives its length.
-        for (size_t at = 2; at + 9 <= bytes.size() && uint8_t(bytes[at]) == 0xFF;) {
-            const uint8_t marker = uint8_t(bytes[at + 1]);
-            if (marker == 0xFF) {
-                ++at;
-            } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                       marker != 0xCC) {
-                header.format = ImageFormat::jpeg;
-                header.height = bigEndian(bytes, at + 5, 2);
-                header.width = bigEndian(bytes, at + 7, 2);
-                break;
-            } else {
-                at += 2 + bigEndian(bytes, at + 2, 2);
-            }
-        }
-    } else if (bytes.size() >= 18 && path.size() >= 4 &&
-               SDL_strcasecmp(path.c_str() + path.size() - 4, ".tga") == 0) {
-        header.format = ImageFormat::tga;
-        header.width = littleEndian(bytes, 12, 2);
-        header.height = littleEndian(bytes, 14, 2);
-    }
-    return header;
-}
-
-// Decodes a file of one of the four formats, after checking the size its header declares.
-SDL_Surface* loadImage(const std::string& path) {
-    const ImageHeader header = readImageHeader(path);
-    if (header.format == ImageFormat::unknown || header.width == 0 || header.height == 0 ||
-        header.width * header.height > maxDeclaredPixels)
-        return nullptr;
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    if (file == nullptr)
-        return nullptr;
-    SDL_Surface* surface = nullptr;
-    switch (header.format) {
-    case ImageFormat::bmp:
-        surface = IMG_LoadBMP_RW(file);
-        break;
-    case ImageFormat::png:
-        surface = IMG_LoadPNG_RW(file);
-        break;
-    case ImageFormat::jpeg:
-        surface = IMG_LoadJPG_RW(file);
-        break;
+D3DXIMAGE_FILEFORMAT fileFormatOf(ImageFileFormat format) {
+    switch (format) {
+    case ImageFileFormat::png:
+        return D3DXIFF_PNG;
+    case ImageFileFormat::jpeg:
+        return D3DXIFF_JPG;
+    case ImageFileFormat::tga:
+        return D3DXIFF_TGA;
     default:
-        surface = IMG_LoadTGA_RW(file);
-        break;
+        return D3DXIFF_BMP;
     }
-    SDL_RWclose(file);
-    return surface;
-}
-
-// Reads the file into 32-bit ARGB pixels; false when it is missing or cannot be decoded.
-bool decodeImage(const std::string& path, Image& image) {
-    SDL_Surface* decoded = loadImage(path);
-    if (decoded == nullptr)
-        return false;
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(decoded);
-    // An image without pixels (a TGA file may declare a side of 0) is not decodable.
-    if (argb == nullptr || argb->w <= 0 || argb->h <= 0) {
-        SDL_FreeSurface(argb);
-        return false;
-    }
-    image.width = static_cast<UINT>(argb->w);
-    image.height = static_cast<UINT>(argb->h);
-    image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-    SDL_LockSurface(argb);
-    for (UINT y = 0; y < image.height; ++y)
-        std::memcpy(&image.pixels[static_cast<size_t>(y) * image.width],
-                    static_cast<const uint8_t*>(argb->pixels) +
-                        static_cast<size_t>(y) * argb->pitch,
-                    image.width * sizeof(uint32_t));
-    SDL_UnlockSurface(argb);
-    SDL_FreeSurface(argb);
-    return true;
 }
 
 uint32_t channel(uint32_t pixel, int shift) {
@@ -267,24 +169,66 @@ HRESULT fillLevel(IDirect3DTexture9* texture, UINT level, const Image& image) {
 
 } // namespace
 
-HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName,
-                                          LPDIRECT3DTEXTURE9* texture) {
+HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 device, LPCSTR fileName, UINT width,
+                                            UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colourKey,
+                                            D3DXIMAGE_INFO* fileInfo, PALETTEENTRY*,
+                                            LPDIRECT3DTEXTURE9* texture) {
     if (texture != nullptr)
         *texture = nullptr;
-    if (device == nullptr || fileName == nullptr || texture == nullptr)
+    if (device == nullptr || fileName == nullptr || texture == nullptr || filter != D3DX_DEFAULT ||
+        (mipFilter != D3DX_DEFAULT && mipFilter != D3DX_FILTER_BOX))
         return D3DERR_INVALIDCALL;
 
-    Image image;
-    if (!decodeImage(resolveWindowsPath(fileName), image))
+    const std::string path = resolveWindowsPath(fileName);
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes))
         return D3DXERR_INVALIDDATA;
-    const UINT width = std::min(nextPowerOfTwo(image.width), maxTextureSide);
-    const UINT height = std::min(nextPowerOfTwo(image.height), maxTextureSide);
+    const ImageFileInfo info = readImageFileInfo(bytes, endsWithTga(path));
+    if (!info.readable || info.width == 0 || info.height == 0 ||
+        info.width * info.height > maxDeclaredPixels)
+        return D3DXERR_INVALIDDATA;
+    DecodedImage decoded;
+    if (!decodeImage(bytes.data(), bytes.size(), info.format, decoded))
+        return D3DXERR_INVALIDDATA;
+    bytes = {};
+    Image image{decoded.width, decoded.height, std::move(decoded.pixels)};
+
+    // A file without alpha is opaque, whatever its decoder made of unused bits; the key then
+    // matches its pixels with alpha 0xFF.
+    for (uint32_t& pixel : image.pixels) {
+        if (!info.hasAlpha)
+            pixel |= 0xFF000000;
+        if (colourKey != 0 && pixel == colourKey)
+            pixel = 0;
+    }
+    if (format == D3DFMT_UNKNOWN)
+        format = info.hasAlpha || colourKey != 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+    if (fileInfo != nullptr)
+        *fileInfo = {image.width,
+                     image.height,
+                     1,
+                     1,
+                     info.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8,
+                     D3DRTYPE_TEXTURE,
+                     fileFormatOf(info.format)};
+
+    width = textureSide(width, image.width);
+    height = textureSide(height, image.height);
     if (width != image.width || height != image.height)
         image = resampled(image, width, height);
+    UINT fullChain = 1;
+    for (UINT side = std::max(width, height); side > 1; side /= 2)
+        ++fullChain;
+    if (mipLevels == D3DX_FROM_FILE)
+        mipLevels = 1;                                // an image file holds one level
+    else if (mipLevels == 0 || mipLevels > fullChain) // D3DX_DEFAULT among them
+        mipLevels = fullChain;
 
     IDirect3DTexture9* created = nullptr;
-    HRESULT result = device->CreateTexture(width, height, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                           &created, nullptr);
+    HRESULT result =
+        device->CreateTexture(width, height, mipLevels, usage, format, pool, &created, nullptr);
     if (FAILED(result))
         return result;
     const DWORD levels = created->GetLevelCount();
@@ -299,4 +243,11 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileN
     }
     *texture = created;
     return D3D_OK;
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName,
+                                          LPDIRECT3DTEXTURE9* texture) {
+    return D3DXCreateTextureFromFileExA(device, fileName, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT,
+                                        0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT,
+                                        D3DX_DEFAULT, 0, nullptr, nullptr, texture);
 }

@@ -1,9 +1,10 @@
-// d3dx9.h: the Direct3D 9 utility subset Varnel uses, for the Linux platform layer.
+// d3dx9.h: the Direct3D 9 utility subset Varnel uses, for the platform layer.
 // Matrix and vector helpers (row-vector convention), .X mesh loading and drawing, textures
 // from image files, and the text font. Built on the public Direct3D 9 interface of d3d9.h.
-// Implemented in platform/linux/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with
-// x_file_reader.cpp,
-// d3dx9_texture.cpp, d3dx9_font.cpp.
+// Implemented in platform/d3dx9/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with
+// x_file_reader.cpp, d3dx9_texture.cpp with image_file_info.cpp, and d3dx9_font.cpp; images
+// are decoded and glyphs rendered by the backends behind platform/backends/image_decoder.h and
+// font_rasterizer.h.
 #pragma once
 
 #include <windows.h>
@@ -168,9 +169,65 @@ HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR fileName, DWORD options, LPDIRECT3DDEVI
 
 // ---- Textures ----
 
+// Sizes, level counts and filters taken from the file or the library's defaults.
+#define D3DX_DEFAULT ((UINT)-1)
+#define D3DX_DEFAULT_NONPOW2 ((UINT)-2)
+#define D3DX_FROM_FILE ((UINT)-3)
+
+#define D3DX_FILTER_NONE 0x00000001
+#define D3DX_FILTER_POINT 0x00000002
+#define D3DX_FILTER_LINEAR 0x00000003
+#define D3DX_FILTER_TRIANGLE 0x00000004
+#define D3DX_FILTER_BOX 0x00000005
+
+enum D3DXIMAGE_FILEFORMAT {
+    D3DXIFF_BMP = 0,
+    D3DXIFF_JPG = 1,
+    D3DXIFF_TGA = 2,
+    D3DXIFF_PNG = 3,
+    D3DXIFF_DDS = 4,
+    D3DXIFF_PPM = 5,
+    D3DXIFF_DIB = 6,
+    D3DXIFF_HDR = 7,
+    D3DXIFF_PFM = 8,
+};
+
+struct D3DXIMAGE_INFO {
+    UINT Width;
+    UINT Height;
+    UINT Depth;
+    UINT MipLevels;
+    D3DFORMAT Format;
+    D3DRESOURCETYPE ResourceType;
+    D3DXIMAGE_FILEFORMAT ImageFileFormat;
+};
+
+struct PALETTEENTRY {
+    BYTE peRed;
+    BYTE peGreen;
+    BYTE peBlue;
+    BYTE peFlags;
+};
+
+// A texture from a BMP, PNG, JPEG or TGA file: sides rounded up to powers of two (at most 4096),
+// the full mip chain, D3DFMT_UNKNOWN choosing D3DFMT_A8R8G8B8 for a file with alpha (or with a
+// colour key) and D3DFMT_X8R8G8B8 for one without. The Ex form takes D3DX_DEFAULT or given sides
+// (rounded the same way), a level count, usage, format and pool passed to CreateTexture, and a
+// colour key (pixels of that ARGB value become transparent black; 0 for none). Filters other
+// than D3DX_DEFAULT (and D3DX_FILTER_BOX for the levels) are refused with D3DERR_INVALIDCALL:
+// the layer scales bilinearly and builds the levels by box filter. The file's description is
+// the 32-bit format it is decoded to (the real library may name the file's own depth, such as
+// D3DFMT_R8G8B8); the palette is not written, as no palettized texture is made.
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 device, LPCSTR fileName,
                                           LPDIRECT3DTEXTURE9* texture);
+HRESULT WINAPI D3DXCreateTextureFromFileExA(LPDIRECT3DDEVICE9 device, LPCSTR fileName, UINT width,
+                                            UINT height, UINT mipLevels, DWORD usage,
+                                            D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                                            DWORD mipFilter, D3DCOLOR colourKey,
+                                            D3DXIMAGE_INFO* fileInfo, PALETTEENTRY* palette,
+                                            LPDIRECT3DTEXTURE9* texture);
 #define D3DXCreateTextureFromFile D3DXCreateTextureFromFileA
+#define D3DXCreateTextureFromFileEx D3DXCreateTextureFromFileExA
 
 // ---- Fonts ----
 

@@ -69,7 +69,7 @@ private:
     void* interfaceFor(REFIID) override { return nullptr; }
 };
 
-// A 2-D A8R8G8B8 texture with its mip levels, each a tightly packed block of pixels.
+// A 2-D A8R8G8B8 or X8R8G8B8 texture with its mip levels, each a tightly packed block of pixels.
 class Texture final : public ComObject<IDirect3DTexture9> {
 public:
     Texture(UINT width, UINT height, UINT levelCount) {
@@ -114,7 +114,7 @@ public:
     HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD, D3DFORMAT format, D3DPOOL,
                           IDirect3DTexture9** texture, HANDLE*) override {
         if (texture == nullptr || width == 0 || height == 0 || width > maxTextureSide ||
-            height > maxTextureSide || format != D3DFMT_A8R8G8B8)
+            height > maxTextureSide || (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8))
             return D3DERR_INVALIDCALL;
         UINT full = 1;
         for (UINT side = width > height ? width : height; side > 1; side /= 2)
