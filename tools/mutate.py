@@ -10,7 +10,8 @@ runs them: varnel_tests without the end-to-end suites that start the real progra
 the program's WinMain with its calls recorded (win_main_test) and the four deliverable device
 tests. A file of the layer is guarded by the same programs, which hold the layer's API tests
 and reach the layer through the system, and by the Linux entry point's own test (entry_test).
-A mutant is "killed" when a test fails, crashes or runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
+A mutant is "killed" when a test fails, crashes or runs past the time limit, "survived" when
+all pass, and "invalid" when it does not compile.
 Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
 An entry there names a mutant by its file, a text of its line and its change; where that text
 is on several changed lines of the file, either " (occurrence N)" after the text (the Nth of
@@ -44,8 +45,8 @@ LAYER_DIR = "platform"
 # The fast test programs, each as the target that builds it and its arguments; GoogleTest
 # programs stop at their first failure.
 GTEST = ["--gtest_fail_fast", "--gtest_brief=1"]
-SYSTEM_TESTS = ([["varnel_tests", "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)]
-                 + GTEST, ["win_main_test"] + GTEST] +
+FAST_FILTER = "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)
+SYSTEM_TESTS = ([["varnel_tests", FAST_FILTER] + GTEST, ["win_main_test"] + GTEST] +
                 [["deliverable_device_test_" + d] + GTEST for d in DELIVERABLES])
 # main() of platform/win32/entry.cpp, which only the programs and this test link, under the
 # arguments the test checks.
@@ -360,8 +361,8 @@ class Worker:
         deadline = time.monotonic() + timeout
         for program, *arguments in commands:
             try:
-                result = subprocess.run(["./" + program] + arguments, cwd=self.build, env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL,
+                result = subprocess.run(["./" + program] + arguments, cwd=self.build, env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         timeout=max(1, deadline - time.monotonic()))
             except subprocess.TimeoutExpired:
                 return "timeout"

@@ -56,7 +56,7 @@ class EquivalentListMatching(unittest.TestCase):
                     "description": d} for n, d in enumerate(("'<' -> '<='", "1 -> 2"))]
         reasons, unmatched = listed(f"{path}:7:1 | b + 1 | 1 -> 2 | by id",
                                     f"{path} | a < b | '<' -> '<=' | by text",
-                                    "platform/backends/window.cpp | a < b | '<' -> '<=' | other file",
+                                    "platform/backends/window.cpp | a < b | '<' -> '<=' | other",
                                     mutants=mutants)
         self.assertEqual(reasons, {f"{path}:7:0": "by text", f"{path}:7:1": "by id"})
         self.assertEqual(unmatched, [])
@@ -65,7 +65,8 @@ class EquivalentListMatching(unittest.TestCase):
 class FilesAndTests(unittest.TestCase):
     def test_a_folder_stands_for_the_sources_and_headers_under_it(self):
         with tempfile.TemporaryDirectory() as folder:
-            for name in ("b.cpp", "a.h", "notes.txt", "sdl/z.cpp", "sdl/deeper/y.h", "CMakeLists.txt"):
+            for name in ("b.cpp", "a.h", "notes.txt", "sdl/z.cpp", "sdl/deeper/y.h",
+                         "CMakeLists.txt"):
                 os.makedirs(os.path.dirname(os.path.join(folder, name)), exist_ok=True)
                 open(os.path.join(folder, name), "w").close()
             single = os.path.join(folder, "notes.txt")
