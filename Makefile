@@ -61,8 +61,8 @@ dist: deps programs windows-programs
 test-dist: linux dist
 	tools/test-dist.sh build/dist build/linux
 
-# Mutation testing by hand, never in CI: make mutate [FILES="sim/track.cpp ..."] [SAMPLE=n]
-# [SEED=s] [MINUTES=m] [JOBS=j] [ONLY="id ..."]
+# Mutation testing by hand, never in CI: make mutate [FILES="sim/track.cpp platform/d3d9 ..."]
+# [SAMPLE=n] [SEED=s] [MINUTES=m] [JOBS=j] [ONLY="id ..."]
 mutate: deps
 	tools/mutate.py --time-limit $(or $(MINUTES),60) --seed $(or $(SEED),1) --jobs $(or $(JOBS),1) \
 	    $(if $(FILES),--files $(FILES)) $(if $(SAMPLE),--sample $(SAMPLE)) $(if $(ONLY),--only $(ONLY))

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Mutation testing of the system's own code (app/, graphics/, sim/, input/, audio/).
+"""Mutation testing of the system's own code (app/, graphics/, sim/, input/, audio/) and of
+the platform layer (platform/: its API folders, backends and contracts).
 
 Changes one thing at a time in a source file: a comparison or logical operator, a numeric
 constant, an arithmetic operator or sign, a boolean argument or the order of two arguments,
@@ -7,8 +8,10 @@ the order of two adjacent statements, a text literal, or a removed statement. Af
 change it rebuilds the fast test programs in build/mutate (-O1, ccache, lld when there) and
 runs them: varnel_tests without the end-to-end suites that start the real programs or Wine,
 the program's WinMain with its calls recorded (win_main_test) and the four deliverable device
-tests. A mutant is "killed" when a test fails, crashes or
-runs past the time limit, "survived" when all pass, and "invalid" when it does not compile.
+tests. A file of the layer is guarded by the same programs, which hold the layer's API tests
+and reach the layer through the system, and by the Linux entry point's own test (entry_test).
+A mutant is "killed" when a test fails, crashes or runs past the time limit, "survived" when
+all pass, and "invalid" when it does not compile.
 Mutants listed in tools/mutate-equivalent.txt cannot change behaviour and are not run.
 An entry there names a mutant by its file, a text of its line and its change; where that text
 is on several changed lines of the file, either " (occurrence N)" after the text (the Nth of
@@ -19,6 +22,10 @@ seen and mended.
 The changed file is always restored, also on Ctrl-C or SIGTERM; a copy is kept in
 build/mutate/backup until then, and a later run puts back any copy a killed run left behind.
 Mutant ids (file:line:n) stay the same while the file does, so `--only ID` re-runs one.
+
+A folder given to --files stands for the sources and headers under it, so that
+"--files platform/d3d9" mutates an API folder and "--files platform/backends" every backend and
+contract.
 
 Usage: tools/mutate.py [--files F ...] [--sample N --seed S] [--time-limit MIN] [--jobs J]
                        [--only ID ... | --only @FILE] [--list] [--survivors FILE]
@@ -34,8 +41,45 @@ EQUIVALENT_LIST = os.path.join(ROOT, "tools", "mutate-equivalent.txt")
 E2E_SUITES = ("DamagedData", "BadData", "OverlayInputEndToEnd", "ProgramStartUp",
               "ProgramShutdown", "ProgramPicture", "SoundEndToEnd", "WindowsProgramUnderWine")
 DELIVERABLES = ("swvp_immediate", "hwvp_default", "swvp_default", "hwvp_immediate")
-TEST_TARGETS = (["varnel_tests", "win_main_test"] +
-                ["deliverable_device_test_" + d for d in DELIVERABLES])
+LAYER_DIR = "platform"
+# The fast test programs, each as the target that builds it and its arguments; GoogleTest
+# programs stop at their first failure.
+GTEST = ["--gtest_fail_fast", "--gtest_brief=1"]
+FAST_FILTER = "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)
+SYSTEM_TESTS = ([["varnel_tests", FAST_FILTER] + GTEST, ["win_main_test"] + GTEST] +
+                [["deliverable_device_test_" + d] + GTEST for d in DELIVERABLES])
+# main() of platform/win32/entry.cpp, which only the programs and this test link, under the
+# arguments the test checks.
+ENTRY_TEST = ["entry_test", "one", "two words", "three"]
+
+
+def tests_for(path):
+    """The test programs that guard a file (given relative to the checkout)."""
+    return SYSTEM_TESTS + ([ENTRY_TEST] if path.split("/")[0] == LAYER_DIR else [])
+
+
+def tests_for_all(paths):
+    """The test programs that guard any of the files, each once, in a fixed order."""
+    commands = []
+    for path in paths:
+        commands += [c for c in tests_for(path) if c not in commands]
+    return commands
+
+
+def source_files(paths):
+    """The files named, relative to the checkout, each folder among them replaced by the
+    C++ sources and headers under it."""
+    files = []
+    for path in paths:
+        full = os.path.abspath(path)
+        if not os.path.isdir(full):
+            files.append(os.path.relpath(full, ROOT))
+            continue
+        for base, folders, names in os.walk(full):
+            folders.sort()
+            files += sorted(os.path.relpath(os.path.join(base, n), ROOT) for n in names
+                            if n.endswith((".cpp", ".h")))
+    return files
 
 # ---- Finding mutants ---------------------------------------------------------------------
 
@@ -306,22 +350,19 @@ class Worker:
         subprocess.run(["cmake", "-S", self.src, "-B", self.build] + flags, check=True,
                        stdout=subprocess.DEVNULL)
 
-    def build_tests(self):
-        return subprocess.run(["ninja", "-C", self.build] + TEST_TARGETS, stdout=subprocess.PIPE,
+    def build_tests(self, commands):
+        targets = [c[0] for c in commands]
+        return subprocess.run(["ninja", "-C", self.build] + targets, stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, text=True).returncode == 0
 
-    def run_tests(self, timeout):
+    def run_tests(self, commands, timeout):
         """'passed', 'failed' or 'timeout'; stops at the first failing test."""
         env = dict(os.environ, VARNEL_UNATTENDED="1", ALSOFT_DRIVERS="null")
-        commands = [["./varnel_tests", "--gtest_filter=-" + ":".join("*" + s + ".*" for s in E2E_SUITES)]]
-        commands += [["./win_main_test"]]
-        commands += [["./deliverable_device_test_" + d] for d in DELIVERABLES]
         deadline = time.monotonic() + timeout
-        for command in commands:
+        for program, *arguments in commands:
             try:
-                result = subprocess.run(command + ["--gtest_fail_fast", "--gtest_brief=1"],
-                                        cwd=self.build, env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL,
+                result = subprocess.run(["./" + program] + arguments, cwd=self.build, env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                         timeout=max(1, deadline - time.monotonic()))
             except subprocess.TimeoutExpired:
                 return "timeout"
@@ -337,10 +378,11 @@ class Worker:
         try:
             with open(path, "w", encoding="latin-1", newline="") as f:
                 f.write(mutant["source"])
-            if not self.build_tests():
+            commands = tests_for(mutant["file"])
+            if not self.build_tests(commands):
                 return "invalid"
             return {"passed": "survived", "failed": "killed", "timeout": "timeout"}[
-                self.run_tests(timeout)]
+                self.run_tests(commands, timeout)]
         finally:
             shutil.copy(kept, path)
             os.remove(kept)
@@ -348,7 +390,8 @@ class Worker:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0], fromfile_prefix_chars="@")
-    parser.add_argument("--files", nargs="*", help="files to mutate (default: every system file)")
+    parser.add_argument("--files", nargs="*",
+                        help="files or folders to mutate (default: every system file)")
     parser.add_argument("--sample", type=int, help="mutate only this many, drawn at random")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--time-limit", type=float, default=60, help="minutes in all (default 60)")
@@ -362,10 +405,9 @@ def main():
         os.execv(os.path.join(ROOT, "tools", "with-display.sh"),
                  ["with-display.sh", sys.executable] + sys.argv)
 
-    files = args.files or sorted(os.path.join(d, f) for d in SYSTEM_DIRS
-                                 for f in os.listdir(os.path.join(ROOT, d))
-                                 if f.endswith((".cpp", ".h")))
-    mutants = [m for f in files for m in find_mutants(os.path.relpath(os.path.abspath(f), ROOT))]
+    files = source_files(args.files) if args.files else \
+        sorted(source_files(os.path.join(ROOT, d) for d in SYSTEM_DIRS))
+    mutants = [m for f in files for m in find_mutants(f)]
     reasons, unmatched = equivalent_reasons(mutants, load_equivalents())
     for e in unmatched:
         print(f"mutate: {os.path.relpath(EQUIVALENT_LIST, ROOT)}:{e['line']} matches no mutant")
@@ -390,9 +432,10 @@ def main():
     for w in workers:
         w.restore_leftovers()
         w.configure()
-        built = w.build_tests()
+        commands = tests_for_all(m["file"] for m in mutants)
+        built = w.build_tests(commands)
         started = time.monotonic()
-        if not built or w.run_tests(600) != "passed":
+        if not built or w.run_tests(commands, 600) != "passed":
             print(f"mutate: the unchanged tests do not build and pass in {w.build}")
             return 2
     timeout = 3 * (time.monotonic() - started) + 10

@@ -4,6 +4,7 @@
 # decoding. The targets share a bounded time (seconds for all of them, default 180) equally.
 # Seeds are written here or come from tests/fuzz/seeds, dictionaries from tests/fuzz; each
 # target keeps what it finds in its corpus folder for the next run. A finding fails the run.
+# It first builds the targets in the build folder (the `fuzz` preset of CMakePresets.json).
 # Usage: tools/run-fuzz.sh [seconds] [build folder, default build/fuzz]
 set -euo pipefail
 seconds=${1:-180}
@@ -11,30 +12,18 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 out=${2:-$root/build/fuzz}
 fuzz="$root/tests/fuzz"
-layer="$root/platform"
 targets=(wave_file_fuzzer mmio_fuzzer x_mesh_fuzzer texture_fuzzer)
 mkdir -p "$out"
 
-compiler=(clang++)
-if command -v ccache >/dev/null; then compiler=(ccache clang++); fi
-build() { # target name, sources and libraries
-    local name=$1
-    shift
-    "${compiler[@]}" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined \
-        -fno-sanitize-recover=undefined -I"$root" -I"$root/platform/include" -I"$layer/common" -I"$layer/mmsystem" -I"$layer/d3dx9" \
-        "$@" -o "$out/$name"
-}
-build wave_file_fuzzer "$fuzz/wave_file_fuzzer.cpp" "$root/audio/wave_file.cpp" \
-    "$layer/mmsystem/mmio.cpp" "$layer/common/file_path.cpp"
-build mmio_fuzzer "$fuzz/mmio_fuzzer.cpp" "$layer/mmsystem/mmio.cpp" "$layer/common/file_path.cpp"
-# shellcheck disable=SC2046 # pkg-config's flags are separate words
-build x_mesh_fuzzer "$fuzz/x_mesh_fuzzer.cpp" "$layer/d3dx9/d3dx9_mesh.cpp" "$layer/d3dx9/x_file_reader.cpp" \
-    "$layer/d3dx9/d3dx9_buffer.cpp" "$layer/common/file_path.cpp" "$layer/common/guids.cpp" \
-    $(pkg-config --cflags --libs assimp)
-# shellcheck disable=SC2046
-build texture_fuzzer "$fuzz/texture_fuzzer.cpp" "$layer/d3dx9/d3dx9_texture.cpp" \
-    "$layer/d3dx9/image_file_info.cpp" "$layer/backends/sdl_image/sdl_image_decoder.cpp" -I"$layer/backends" \
-    "$layer/common/file_path.cpp" "$layer/common/guids.cpp" $(pkg-config --cflags --libs sdl2 SDL2_image)
+# The targets are CMake targets of the fuzz build (the `fuzz` preset: clang, libFuzzer,
+# AddressSanitizer and UBSan), linked against the layer built from its own source lists.
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S "$root" --preset fuzz -B "$out" "${launcher[@]}" >"$out/configure.log" ||
+    { cat "$out/configure.log"; exit 1; }
+cmake --build "$out" --target "${targets[@]}"
 
 # WAV seeds, also the file services' inputs. Bytes are built as printf escape text and written
 # by one printf at the end, so zero bytes survive; each chunk is given its contents and their

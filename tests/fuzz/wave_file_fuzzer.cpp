@@ -1,8 +1,9 @@
 // wave_file_fuzzer.cpp: libFuzzer target for the WAV reader and the multimedia file services.
 // Each input is read twice: as a disk file (buffered reads with refills) and as a program
 // resource, which the reader opens as a memory file. Size fields are also set to the edges of
-// the 32-bit range by a mutator of their own. Built by tools/run-fuzz.sh with the reader, mmio
-// and path sources only; the resource functions below serve the input.
+// the 32-bit range by a mutator of their own. Built by tools/run-fuzz.sh from the reader and the
+// layer's archive, of which it takes the file services; the resource functions below serve the
+// input in place of the layer's.
 #include "audio/wave_file.h"
 
 #include <sys/mman.h>
