@@ -28,11 +28,12 @@ layout(location = 2) in vec4 a_diffuse;  // B, G, R, A bytes
 layout(location = 3) in vec4 a_specular; // likewise
 layout(location = 4) in vec4 a_texCoord;
 
-// Pretransformed: x and y scale and offset from screen pixels to clip space. Otherwise: the
-// shift that moves pixel centres from integer coordinates to OpenGL's half-integer ones.
+#ifdef PRETRANSFORMED
+// x and y scale and offset from screen pixels to clip space.
 uniform vec4 u_viewport;
-#ifndef PRETRANSFORMED
-// World-view rows 0-3, projection rows 4-7, normal transform rows 8-10.
+#else
+// World-view-projection rows 0-3 (in OpenGL's clip space), world-view rows 4-7, normal
+// transform rows 8-10.
 uniform vec4 u_transforms[11];
 #endif
 #ifdef LIGHTING
@@ -61,15 +62,11 @@ void main() {
     v_diffuse = diffuse;
     v_specular = specular;
 #else
-    mat4 worldView = mat4(u_transforms[0], u_transforms[1], u_transforms[2], u_transforms[3]);
-    mat4 projection = mat4(u_transforms[4], u_transforms[5], u_transforms[6], u_transforms[7]);
-    vec4 viewPosition = worldView * vec4(a_position.xyz, 1.0);
-    vec4 clip = projection * viewPosition;
-    // Direct3D's clip depth 0..w becomes OpenGL's -w..w.
-    clip.xy += u_viewport.xy * clip.w;
-    clip.z = 2.0 * clip.z - clip.w;
-    gl_Position = clip;
+    mat4 toClip = mat4(u_transforms[0], u_transforms[1], u_transforms[2], u_transforms[3]);
+    gl_Position = toClip * vec4(a_position.xyz, 1.0);
 #ifdef LIGHTING
+    mat4 worldView = mat4(u_transforms[4], u_transforms[5], u_transforms[6], u_transforms[7]);
+    vec4 viewPosition = worldView * vec4(a_position.xyz, 1.0);
     mat3 normalTransform = mat3(u_transforms[8].xyz, u_transforms[9].xyz, u_transforms[10].xyz);
     vec3 normal = normalTransform * a_normal;
 #ifdef NORMALIZE_NORMALS
@@ -297,6 +294,38 @@ std::unique_ptr<Program> build(const ProgramKey& key) {
 }
 
 // Sends a group of values when it differs from what the program holds.
+// Row-vector matrices: a then b.
+void multiply(const float* a, const float* b, float* result) {
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k)
+                sum += a[i * 4 + k] * b[k * 4 + j];
+            result[i * 4 + j] = sum;
+        }
+}
+
+// Sends the transforms: world-view-projection followed by the step from Direct3D's clip space
+// to OpenGL's (depth 0..w to -w..w, pixel centres moved by the viewport's shift), world-view
+// and the normal transform.
+void sendTransforms(GLint location, const Transforms& transforms, const float* shift) {
+    float toOpenGl[16] = {};
+    toOpenGl[0] = 1.0f;
+    toOpenGl[5] = 1.0f;
+    toOpenGl[10] = 2.0f;
+    toOpenGl[15] = 1.0f;
+    toOpenGl[12] = shift[0];
+    toOpenGl[13] = shift[1];
+    toOpenGl[14] = -1.0f;
+    float projection[16];
+    multiply(transforms.projection, toOpenGl, projection);
+    float values[44];
+    multiply(transforms.worldView, projection, values);
+    std::memcpy(values + 16, transforms.worldView, sizeof transforms.worldView);
+    std::memcpy(values + 32, transforms.normal, sizeof transforms.normal);
+    glUniform4fv(location, 11, values);
+}
+
 template <typename Values>
 void send(bool sent, Values& held, const Values& wanted, GLint location, GLsizei vectors) {
     if (location < 0 || (sent && std::memcmp(&held, &wanted, sizeof wanted) == 0))
@@ -332,20 +361,23 @@ void useProgram(Renderer* renderer, const DrawSetup& setup) {
     const bool sent = program->sent;
     if (key.pretransformed) {
         send(sent, program->viewport, renderer->pretransformedViewport, program->viewportAt, 1);
-    } else {
-        send(sent, program->viewport, renderer->transformedViewport, program->viewportAt, 1);
-        send(sent, program->transforms, *setup.transforms, program->transformsAt, 11);
-        if (key.lighting) {
-            // Only the lights the program reads: the first of the group's vectors are the
-            // material's, then seven per light.
-            const GLsizei vectors = 6 + 7 * key.lightCount;
-            const size_t bytes = size_t(vectors) * 4 * sizeof(float);
-            if (program->lightingAt >= 0 &&
-                (!sent || std::memcmp(&program->lighting, setup.lighting, bytes) != 0)) {
-                std::memcpy(&program->lighting, setup.lighting, bytes);
-                glUniform4fv(program->lightingAt, vectors,
-                             reinterpret_cast<const GLfloat*>(setup.lighting));
-            }
+    } else if (program->transformsAt >= 0 &&
+               (!sent || std::memcmp(&program->transforms, setup.transforms, sizeof(Transforms)) ||
+                std::memcmp(program->viewport, renderer->transformedViewport, 4 * sizeof(float)))) {
+        program->transforms = *setup.transforms;
+        std::memcpy(program->viewport, renderer->transformedViewport, 4 * sizeof(float));
+        sendTransforms(program->transformsAt, program->transforms, program->viewport);
+    }
+    if (key.lighting) {
+        // Only the lights the program reads: the first of the group's vectors are the
+        // material's, then seven per light.
+        const GLsizei vectors = 6 + 7 * key.lightCount;
+        const size_t bytes = size_t(vectors) * 4 * sizeof(float);
+        if (program->lightingAt >= 0 &&
+            (!sent || std::memcmp(&program->lighting, setup.lighting, bytes) != 0)) {
+            std::memcpy(&program->lighting, setup.lighting, bytes);
+            glUniform4fv(program->lightingAt, vectors,
+                         reinterpret_cast<const GLfloat*>(setup.lighting));
         }
     }
     send(sent, program->stage, setup.constants, program->stageAt, 2);
