@@ -95,6 +95,8 @@ void PresentClock::summary() {
     std::fprintf(stderr, "frame rate: %.1f fps average over %llu frames in %.1f s\n",
                  double(totalFrames) / seconds, static_cast<unsigned long long>(totalFrames),
                  seconds);
+    std::fprintf(stderr, "shader programs: %d compiled in %.1f ms\n",
+                 renderer::compiledProgramCount(), renderer::programCompileMilliseconds());
 }
 
 void PresentClock::stop() {

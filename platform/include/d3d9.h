@@ -22,8 +22,9 @@
 // - Environment: VARNEL_FRAME_REPORT=1 makes CreateDevice write "device created: behaviour
 //   flags 0x<8 hex digits>, presentation interval 0x<8 hex digits>", Present write "frame rate:
 //   <fps> fps" for each 2-second interval to stderr, and the device write a summary line
-//   ("frame rate: <fps> fps average over <n> frames in <s> s") when it is destroyed or, if still
-//   alive, at exit.
+//   ("frame rate: <fps> fps average over <n> frames in <s> s", then "shader programs: <n>
+//   compiled in <ms> ms" for the whole process) when it is destroyed or, if still alive, at
+//   exit.
 // - Textures and surfaces hold A8R8G8B8 or X8R8G8B8 pixels (BGRA bytes in memory, rows top
 //   first), uploaded to OpenGL at UnlockRect; vertex and index buffers are uploaded at Unlock.
 // - Texture stage 0 is applied with the colour and alpha operations (DISABLE, SELECTARG1/2,
