@@ -5,6 +5,7 @@
 #include "gl_internal.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace renderer {
 namespace {
@@ -152,16 +153,18 @@ void bindIndices(Renderer* renderer, GLuint buffer) {
 
 uint32_t StreamBuffer::write(const void* bytes, uint32_t size) {
     glBindBuffer(target, name);
-    if (size > capacity) {
-        capacity = std::max(size, capacity * 2);
-        glBufferData(target, GLsizeiptr(capacity), nullptr, GL_STREAM_DRAW);
-        used = 0;
-    } else if (size > capacity - used) {
+    if (size > capacity - used) {
+        capacity = std::max(size, capacity);
         glBufferData(target, GLsizeiptr(capacity), nullptr, GL_STREAM_DRAW);
         used = 0;
     }
     const uint32_t offset = used;
-    glBufferSubData(target, GLintptr(offset), GLsizeiptr(size), bytes);
+    // The range written is one no queued draw reads: written without waiting for them.
+    void* at = glMapBufferRange(target, GLintptr(offset), GLsizeiptr(size),
+                                GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
+                                    GL_MAP_UNSYNCHRONIZED_BIT);
+    std::memcpy(at, bytes, size);
+    glUnmapBuffer(target);
     // Each write starts on a 16-byte boundary, good for any attribute.
     used = std::min(capacity, (offset + size + 15u) & ~15u);
     return offset;

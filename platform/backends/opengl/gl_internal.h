@@ -34,8 +34,9 @@ struct Program {
     float viewport[4] = {};
 };
 
-// A buffer that draws from the caller's memory are written to, from front to back; when full,
-// its storage is given up (orphaned) and writing starts again at the front.
+// A buffer that draws from the caller's memory are written to, from front to back, each write
+// into a range no queued draw reads; when full, its storage is given up (orphaned) for new
+// storage, at least as large as the write, and writing starts again at the front.
 struct StreamBuffer {
     GLuint name = 0;
     GLenum target = GL_ARRAY_BUFFER;
