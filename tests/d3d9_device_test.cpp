@@ -1,10 +1,10 @@
-// The Direct3D 9 device of the Linux layer, checked through the Direct3D calls alone: creation
+// The Direct3D 9 device of the layer, checked through the Direct3D calls alone: creation
 // and its refusals, state defaults and round trips, resources, and pictures read back from the
 // render target. Needs a display (tools/with-display.sh provides one).
 #include <windows.h>
 #include <d3d9.h>
 
-// The frame report is the Linux layer's own; its test alone uses the matchers.
+// The frame report is the layer's own; its test alone uses the matchers.
 #ifndef _WIN32
 #include <gmock/gmock.h>
 #endif

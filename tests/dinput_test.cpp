@@ -1,5 +1,5 @@
 // DirectInput keyboard and mouse, checked through the DirectInput calls alone. The "hardware"
-// is driven by pushing SDL input events on the Linux layer and by SendInput on Windows.
+// is driven by pushing SDL input events under the layer and by SendInput on Windows.
 // Needs a display (tools/with-display.sh provides one).
 #include <dinput.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-// DirectSound 8 of the Linux layer on OpenAL Soft (its null output under the tests), checked
+// DirectSound 8 of the layer on OpenAL Soft (its null output under the tests), checked
 // through the interfaces' own getters: buffers, duplicates sharing samples, volume, play
 // state and positions, and the deferred 3-D settings of buffers and listener.
 #include <dsound.h>

@@ -1,4 +1,4 @@
-// file_path_test.cpp: Windows-style path resolution of the Linux layer: backslashes as
+// file_path_test.cpp: Windows-style path resolution of the layer: backslashes as
 // separators, case-insensitive matching of each part, relative paths from the working folder.
 #include "../platform/common/file_path.h"
 

@@ -174,7 +174,7 @@ TEST_F(GraphicsDeviceTest, FrameStepsGiveAnOpaqueBlackDepthClearedPicture) {
 }
 
 // The failures are read from the unattended message box on standard error and forced through
-// the Linux layer's video driver and OpenGL version, so they run there only.
+// the layer's video driver and OpenGL version, so they run there only.
 #ifndef _WIN32
 TEST(GraphicsDeviceFailure, CreateDeviceFailureShowsItsMessage) {
     appState.mainWindow = nullptr;

@@ -1,4 +1,4 @@
-// Multimedia file services of the Linux layer: chunk descent and ascent, buffered reading
+// Multimedia file services of the layer: chunk descent and ascent, buffered reading
 // with direct buffer access, and memory files, checked through the mmio calls alone.
 #include <windows.h>
 #include <mmsystem.h>

@@ -1,8 +1,8 @@
-// Window, message queue, message box and timer of the Linux layer, checked through the
+// Window, message queue, message box and timer of the layer, checked through the
 // Windows API calls alone. Needs a display (tools/with-display.sh provides one).
 #include <windows.h>
 
-// The display server's own events are pushed through SDL on the Linux layer only.
+// The display server's own events are pushed through SDL under the layer only, not on Windows.
 #ifndef _WIN32
 #include "platform/backends/sdl/sdl_window.h"
 #endif
@@ -251,8 +251,8 @@ TEST_F(WindowTest, MessageQueueBelongsToItsThread) {
     EXPECT_FALSE(otherThreadSaw);
 }
 
-// The close button and the unattended message box (written to standard error) exist on the
-// Linux layer only.
+// The close button and the unattended message box (written to standard error) exist under the
+// layer only, not on Windows.
 #ifndef _WIN32
 TEST_F(WindowTest, CloseRequestDestroysWindowThroughDefaultHandling) {
     ShowWindow(window, SW_SHOW);

@@ -1,4 +1,4 @@
-// com_object.h: the IUnknown of the Linux layer's COM objects. An object derives from
+// com_object.h: the IUnknown of the layer's COM objects. An object derives from
 // ComObject<its interfaces> and gets one reference count shared by all of them. It says which
 // interface ids it answers to (IID_IUnknown always gives its first interface) and what happens
 // when its last reference goes, which unless it says otherwise is to delete itself.
