@@ -1,8 +1,9 @@
-// com_object.h: the IUnknown of the layer's COM objects. An object derives from
-// ComObject<its interfaces> and gets one reference count shared by all of them. It says which
-// interface ids it answers to (IID_IUnknown always gives its first interface) and what happens
-// when its last reference goes, which unless it says otherwise is to delete itself.
-// Depends on windows.h.
+// com_object.h: an IUnknown for the layer's COM objects that have one reference count and no
+// other life (the Direct3D resources, which their device also keeps alive while they are bound,
+// count their references themselves). An object derives from ComObject<its interfaces> and gets
+// one reference count shared by all of them. It says which interface ids it answers to
+// (IID_IUnknown always gives its first interface) and what happens when its last reference goes,
+// which unless it says otherwise is to delete itself.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,4 @@
 // file_path.cpp: resolution of Windows-style paths for every file-opening call of the layer.
-// Depends on file_path.h and std::filesystem.
 #include "file_path.h"
 
 #include <cctype>

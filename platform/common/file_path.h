@@ -1,7 +1,6 @@
 // file_path.h: internal to the layer. Turns a Windows-style path ("meshes\\Car.X") into a
 // path this system can open: backslashes separate folders, and where the exact name does not
 // exist each part is matched to an existing entry without regard to letter case.
-// Depends on the C++ standard library only (std::filesystem).
 #pragma once
 
 #include <string>

@@ -1,5 +1,4 @@
 // guids.cpp: the GUIDs that windows.h declares.
-// Depends on: nothing.
 #include <windows.h>
 
 const GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};

@@ -1,6 +1,5 @@
 // dinput_formats.cpp: the DirectInput GUIDs and the predefined keyboard and extended mouse
 // data formats.
-// Depends on: dinput.h.
 #include <dinput.h>
 
 const IID IID_IDirectInput8A = {

@@ -1,6 +1,5 @@
 // dinput_object.cpp: DirectInput8Create and the DirectInput object, which makes the system
 // keyboard and mouse devices.
-// Depends on: dinput_device.h, com_object.h.
 #include "com_object.h"
 #include "dinput_device.h"
 
