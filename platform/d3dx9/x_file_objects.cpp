@@ -225,8 +225,8 @@ bool XFile::readMembers(XTokenizer& tokens, const Template& declared, XDataObjec
                     return false;
                 size = object.values[valueOfMember[earlier]].integer;
             }
-            count *= size;
-            if (count > tokens.remaining() + lookaheadBytes)
+            const uint64_t limit = tokens.remaining() + lookaheadBytes;
+            if (size > limit || (count *= size) > limit)
                 return false;
         }
         if (member.primitive == XPrimitive::none && !member.nested->holdsValues)

@@ -168,12 +168,8 @@ bool MeshPart::read(const XDataObject& mesh) {
         if (!ok)
             return false;
     }
-    if (!hasMaterialList) {
-        XMaterial standard{};
-        standard.colours.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
-        materials.push_back(standard);
-        faceMaterials.assign(faceCount(), 0);
-    }
+    if (!hasMaterialList)
+        faceMaterials.assign(faceCount(), none); // the default material, given by the loader
     return normals == nullptr || readNormals(*normals);
 }
 
@@ -252,22 +248,19 @@ bool MeshPart::readVertexColours(const XDataObject& object) {
     return values.ok;
 }
 
-// A list of fewer face indices than faces gives the remaining faces the last one.
+// One material index for each face, as D3DX reads the list: a list of another length is
+// refused.
 bool MeshPart::readMaterialList(const XDataObject& object) {
     ValueReader values(object);
     const uint32_t materialCount = values.integer();
-    const uint32_t indexCount = values.integer();
-    if (indexCount > faceCount() || (indexCount == 0 && faceCount() > 0) ||
-        !values.holds(indexCount))
+    if (values.integer() != faceCount() || !values.holds(faceCount()))
         return false;
     faceMaterials.resize(faceCount());
-    for (uint32_t face = 0; face < indexCount; ++face) {
-        faceMaterials[face] = values.integer();
-        if (faceMaterials[face] >= materialCount)
+    for (uint32_t& material : faceMaterials) {
+        material = values.integer();
+        if (material >= materialCount)
             return false;
     }
-    for (uint32_t face = indexCount; face < faceCount(); ++face)
-        faceMaterials[face] = faceMaterials[indexCount - 1];
     for (const XDataObject* child : object.children) {
         if (child->type != "Material")
             continue;
@@ -366,6 +359,7 @@ public:
 private:
     XMeshData& data;
     size_t budget; // vertices and corners that meshes may still add
+    uint32_t defaultMaterial = none;
 };
 
 bool MeshCollector::addMesh(const XDataObject& mesh, const Matrix& transform) {
@@ -400,15 +394,24 @@ bool MeshCollector::addMesh(const XDataObject& mesh, const Matrix& transform) {
                 vertex.normal[c] = length > 0.0f ? turned[c] / length : 0.0f;
         }
     }
+    // Meshes without a material list share one default material, made at the first of them.
+    if (!part.faceMaterials.empty() && part.faceMaterials[0] == none && defaultMaterial == none) {
+        defaultMaterial = static_cast<uint32_t>(data.materials.size());
+        XMaterial standard{};
+        standard.colours.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
+        data.materials.push_back(standard);
+    }
     const uint32_t vertexOffset = static_cast<uint32_t>(data.vertices.size());
     const uint32_t materialOffset = static_cast<uint32_t>(data.materials.size());
     for (uint32_t face = 0; face + 1 < part.faceStarts.size(); ++face) {
         const uint32_t first = part.faceStarts[face], end = part.faceStarts[face + 1];
+        const uint32_t material = part.faceMaterials[face];
         for (uint32_t corner = first + 1; corner + 1 < end; ++corner) {
             triangles.push_back(vertexOffset + part.corners[first]);
             triangles.push_back(vertexOffset + part.corners[corner]);
             triangles.push_back(vertexOffset + part.corners[corner + 1]);
-            triangleMaterials.push_back(materialOffset + part.faceMaterials[face]);
+            triangleMaterials.push_back(material == none ? defaultMaterial
+                                                         : materialOffset + material);
         }
     }
     data.fvf |= part.fvf;

@@ -1,5 +1,5 @@
 // x_file_tokens.cpp: the header, the MSZIP inflation and the two token forms of a .X file.
-// A compressed body is a 32-bit size and then blocks of at most 32 KiB, each a 16-bit
+// A compressed body is a 32-bit size and then blocks of 1 byte to 32 KiB, each a 16-bit
 // inflated size, a 16-bit stored size, "CK" and a deflate stream that may refer back to the
 // previous 32 KiB of output. Text tokens end at the next space or punctuation; comments run
 // from '#' or "//" to the end of the line (LF or CR). Strings have no escapes.
@@ -55,7 +55,7 @@ bool inflateBody(std::string_view in, std::string& out) {
         const uint32_t storedSize = littleEndian(in.data() + at + 2, 2);
         at += 4;
         if (storedSize < 2 || storedSize > in.size() - at || in.compare(at, 2, "CK") != 0 ||
-            inflatedSize == 0)
+            inflatedSize == 0 || inflatedSize > historySize)
             return false;
         if (!inflateBlock(in.substr(at + 2, storedSize - 2), inflatedSize, out))
             return false;

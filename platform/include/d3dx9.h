@@ -1,9 +1,9 @@
 // d3dx9.h: the Direct3D 9 utility subset Varnel uses, for the Linux platform layer.
 // Matrix and vector helpers (row-vector convention), .X mesh loading and drawing, textures
 // from image files, and the text font. Built on the public Direct3D 9 interface of d3d9.h.
-// Implemented in platform/linux/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with
-// x_file_reader.cpp,
-// d3dx9_texture.cpp, d3dx9_font.cpp.
+// Implemented in platform/d3dx9/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with the
+// .X reader (x_file_reader.cpp, x_file_objects.cpp, x_file_tokens.cpp), d3dx9_texture.cpp,
+// d3dx9_font.cpp.
 #pragma once
 
 #include <windows.h>
