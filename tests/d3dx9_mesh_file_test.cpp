@@ -197,20 +197,22 @@ template Note { <11111111-2222-3333-4444-555555555555> STRING text; DWORD n;
 # a comment
 Note Remark { "a } brace"; 2; 1.0;2.0;, 3.0;4.0;; Note { "inner"; 0;; } }
 Material Red { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; }
-Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;;
- MeshMaterialList { 1; 1; 0;; { Red } } }
+Mesh Tri { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;; }
 Frame Moved {
  FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 10.0,0.0,0.0,1.0;; }
  { Tri }
+ Mesh Coloured { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3;0,1,2;;
+  MeshMaterialList { 1; 1; 0;; { Red } } }
 }
 )",
          loaded);
     ASSERT_EQ(loaded.result, D3D_OK);
-    // The mesh itself and its copy moved by the frame: two meshes, two materials.
-    ASSERT_EQ(loaded.mesh->GetNumVertices(), 6u);
-    EXPECT_EQ(loaded.materialCount, 2u);
+    // The mesh itself, its copy moved by the frame and the frame's own mesh. Only the last has
+    // a material list; the faces of the others take material 0 of the file, Red.
+    ASSERT_EQ(loaded.mesh->GetNumVertices(), 9u);
+    ASSERT_EQ(loaded.materialCount, 1u);
     EXPECT_FLOAT_EQ(loaded.vertex(4)[0], 11.0f);
-    EXPECT_FLOAT_EQ(loaded.material(1).MatD3D.Diffuse.r, 1.0f);
+    EXPECT_FLOAT_EQ(loaded.material(0).MatD3D.Diffuse.r, 1.0f);
 }
 
 // Vertex elements whose data are the bits of reals (3212836864 is -1.0): a normal and texture
@@ -303,7 +305,7 @@ TEST_P(CompressedMeshFileTest, DamagedBlocksAreRefused) {
 // Comments end at the end of a line, which a lone CR ends too (files of older Mac tools).
 TEST_P(MeshFileTest, CommentsEndAtALoneCr) {
     LoadedMesh loaded;
-    load(std::string(header) + "# a comment\r" + square + "}\n", loaded);
+    load(std::string(header) + "# a comment\r" + (square + 1) + "}\n", loaded);
 #ifdef _WIN32
     // Wine's D3DX ends a comment at LF only, so in text it reads the mesh as part of the
     // comment; the binary forms have no comments.

@@ -169,7 +169,7 @@ bool MeshPart::read(const XDataObject& mesh) {
             return false;
     }
     if (!hasMaterialList)
-        faceMaterials.assign(faceCount(), none); // the default material, given by the loader
+        faceMaterials.assign(faceCount(), none); // material 0 of the whole file, as D3DX gives
     return normals == nullptr || readNormals(*normals);
 }
 
@@ -359,7 +359,6 @@ public:
 private:
     XMeshData& data;
     size_t budget; // vertices and corners that meshes may still add
-    uint32_t defaultMaterial = none;
 };
 
 bool MeshCollector::addMesh(const XDataObject& mesh, const Matrix& transform) {
@@ -394,13 +393,6 @@ bool MeshCollector::addMesh(const XDataObject& mesh, const Matrix& transform) {
                 vertex.normal[c] = length > 0.0f ? turned[c] / length : 0.0f;
         }
     }
-    // Meshes without a material list share one default material, made at the first of them.
-    if (!part.faceMaterials.empty() && part.faceMaterials[0] == none && defaultMaterial == none) {
-        defaultMaterial = static_cast<uint32_t>(data.materials.size());
-        XMaterial standard{};
-        standard.colours.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
-        data.materials.push_back(standard);
-    }
     const uint32_t vertexOffset = static_cast<uint32_t>(data.vertices.size());
     const uint32_t materialOffset = static_cast<uint32_t>(data.materials.size());
     for (uint32_t face = 0; face + 1 < part.faceStarts.size(); ++face) {
@@ -410,8 +402,7 @@ bool MeshCollector::addMesh(const XDataObject& mesh, const Matrix& transform) {
             triangles.push_back(vertexOffset + part.corners[first]);
             triangles.push_back(vertexOffset + part.corners[corner]);
             triangles.push_back(vertexOffset + part.corners[corner + 1]);
-            triangleMaterials.push_back(material == none ? defaultMaterial
-                                                         : materialOffset + material);
+            triangleMaterials.push_back(material == none ? 0 : materialOffset + material);
         }
     }
     data.fvf |= part.fvf;
@@ -464,6 +455,12 @@ bool readXData(const std::string& bytes, XMeshData& data) {
     if (!ok || faces == 0) {
         data = XMeshData();
         return false;
+    }
+    // A file without any material list has one default material for all its faces.
+    if (data.materials.empty()) {
+        XMaterial standard{};
+        standard.colours.Diffuse = {0.5f, 0.5f, 0.5f, 0.0f};
+        data.materials.push_back(standard);
     }
     // Faces sorted by material, keeping their order within one material (a counting sort).
     std::vector<uint32_t> start(data.materials.size() + 1, 0);
