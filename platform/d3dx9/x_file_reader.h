@@ -2,8 +2,10 @@
 // into the one mesh that D3DXLoadMeshFromXA makes of it: every mesh of the file moved by its
 // frames' transforms, the file's vertices in their order (a vertex is copied only where its
 // faces give it different normals), polygons split into fans of triangles, faces sorted by
-// material, and the materials of all meshes one after another. Coordinates, winding and
-// texture coordinates are the file's own. Used by d3dx9_mesh.cpp.
+// material, and the materials of all meshes' lists one after another (the faces of a mesh
+// without a list take material 0; a file without any list has one default material).
+// Coordinates, winding and texture coordinates are the file's own. Used by d3dx9_mesh.cpp and
+// the scene reference drawing of the benchmarks.
 #pragma once
 
 #include <d3d9.h>
