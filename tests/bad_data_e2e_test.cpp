@@ -1,6 +1,7 @@
 // The real program run on damaged data: a copy of the data folder in a temporary working
 // folder with meshes, textures and sounds missing, empty, cut short or replaced by garbage, or
-// corrupted in place (size fields at the edges of the 32-bit range, cut short, bytes flipped).
+// corrupted in place (size fields at the edges of the 32-bit range, cut short, bytes flipped);
+// meshes also rewritten in the binary and compressed forms and damaged there.
 // The program must show its window, keep running through key presses and train switches,
 // report each unloadable mesh once, and end with exit code 0 on Escape or a close request.
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 
 #include "support/program_runner.h"
 #include "support/x_display.h"
+#include "x_file_encodings.h"
 
 namespace {
 
@@ -29,7 +31,16 @@ namespace fs = std::filesystem;
 // key, which in the sanitizer build on a busy machine takes seconds.
 constexpr int escapeBound = 30000;
 
-enum class Damage { missing, empty, truncated, garbage };
+enum class Damage {
+    missing,
+    empty,
+    truncated,
+    garbage,
+    binaryHugeCount,     // a mesh in binary form whose first integer list's count is 2^32 - 1
+    binaryTruncated,     // a mesh in binary form, cut short
+    compressedTruncated, // a mesh compressed, cut short inside a block
+    compressedGarbage    // a mesh compressed, its first block's data overwritten
+};
 
 const char* const meshFiles[] = {"SegStraight.X", "SegTurnLeft.X", "CarTruck.X",
                                  "GoodsCar.X",    "Cistern.X",     "PseudoPassengerCar.X"};
@@ -85,6 +96,30 @@ public:
         case Damage::truncated:
             fs::resize_file(file, size / 2);
             break;
+        case Damage::binaryHugeCount:
+        case Damage::binaryTruncated:
+        case Damage::compressedTruncated:
+        case Damage::compressedGarbage: {
+            std::ifstream in(file, std::ios::binary);
+            const std::string text((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+            std::string bytes = xfile::toBinary(text, false);
+            if (kind == Damage::binaryHugeCount) {
+                const size_t list = bytes.find(std::string("\x06\x00", 2));
+                ASSERT_NE(list, std::string::npos);
+                bytes.replace(list + 2, 4, "\xff\xff\xff\xff");
+            } else if (kind == Damage::binaryTruncated) {
+                bytes.resize(bytes.size() / 2);
+            } else {
+                bytes = xfile::compress(bytes);
+                if (kind == Damage::compressedTruncated)
+                    bytes.resize(bytes.size() / 2);
+                else
+                    std::fill(bytes.begin() + 26, bytes.begin() + 60, '\x5a');
+            }
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+            break;
+        }
         case Damage::garbage: {
             // The same size of fixed pseudo-random bytes, so that a failure can be repeated.
             std::mt19937 generator(static_cast<unsigned>(size));
@@ -179,6 +214,14 @@ INSTANTIATE_TEST_SUITE_P(BadData, DamagedData,
                          ::testing::Values(Damage::missing, Damage::empty, Damage::truncated,
                                            Damage::garbage),
                          damageName);
+
+// Meshes in the binary and compressed forms, damaged in each; the other two load.
+TEST(BadData, BinaryAndCompressedMeshesDamaged) {
+    runOnDamagedData({{"SegStraight.X", Damage::binaryHugeCount},
+                      {"CarTruck.X", Damage::binaryTruncated},
+                      {"GoodsCar.X", Damage::compressedTruncated},
+                      {"Cistern.X", Damage::compressedGarbage}});
+}
 
 // Some files of each kind damaged in different ways while the rest load: textures that fail
 // fall back to the first cached one; the window manager closes the program.

@@ -115,6 +115,54 @@ TEST(Mmio, AChunkDeclaringMoreThanTheFileEndsTheSearch) {
     mmioClose(file, 0);
 }
 
+// A file cut short: the RIFF chunk and its last chunk declare more than the file holds. Both
+// are found, as documented (not found means the end came before the chunk), and reads in them
+// stop at the end of the file; the ascent goes to the declared end and past the pad byte.
+TEST(Mmio, AChunkEndingPastTheFileIsFoundAndReadsStopAtTheEnd) {
+    riff::ScratchFolder folder;
+    const std::string fmt = riff::chunk("fmt ", riff::pcmFormat());
+    const std::string bytes = "RIFF" + riff::le32(4 + uint32_t(fmt.size()) + 8 + 51) + "WAVE" +
+                              fmt + riff::chunkDeclaring("data", 51, riff::samples(6));
+    HMMIO file = openFile(folder.write("cut.wav", bytes));
+    ASSERT_NE(file, nullptr);
+    MMCKINFO riffChunk{};
+    ASSERT_EQ(mmioDescend(file, &riffChunk, nullptr, 0), noError);
+    EXPECT_EQ(riffChunk.dwDataOffset + riffChunk.cksize, bytes.size() + 45);
+    MMCKINFO data{};
+    data.ckid = dataId;
+    ASSERT_EQ(mmioDescend(file, &data, &riffChunk, MMIO_FINDCHUNK), noError);
+    EXPECT_EQ(data.cksize, 51u);
+    char read[51];
+    EXPECT_EQ(mmioRead(file, read, 51), 6);
+    EXPECT_EQ(std::string(read, 6), riff::samples(6));
+    EXPECT_EQ(mmioRead(file, read, 51), 0);
+    ASSERT_EQ(mmioAscend(file, &data, 0), noError);
+    EXPECT_EQ(position(file), LONG(data.dwDataOffset + 52));
+    // Nothing more inside the parent: the search ends there.
+    MMCKINFO missing{};
+    missing.ckid = mmioFOURCC('c', 'u', 'e', ' ');
+    EXPECT_EQ(mmioDescend(file, &missing, &riffChunk, MMIO_FINDCHUNK),
+              MMRESULT(MMIOERR_CHUNKNOTFOUND));
+    mmioClose(file, 0);
+}
+
+// An odd-sized last chunk whose pad byte the file lacks: the ascent still passes the pad.
+TEST(Mmio, AscentPassesAMissingPadByte) {
+    riff::ScratchFolder folder;
+    std::string bytes = riff::riff("WAVE", riff::chunk("data", riff::samples(5)));
+    bytes.pop_back(); // the pad byte
+    HMMIO file = openFile(folder.write("nopad.wav", bytes));
+    ASSERT_NE(file, nullptr);
+    MMCKINFO riffChunk{};
+    ASSERT_EQ(mmioDescend(file, &riffChunk, nullptr, 0), noError);
+    MMCKINFO data{};
+    data.ckid = dataId;
+    ASSERT_EQ(mmioDescend(file, &data, &riffChunk, MMIO_FINDCHUNK), noError);
+    ASSERT_EQ(mmioAscend(file, &data, 0), noError);
+    EXPECT_EQ(position(file), LONG(bytes.size() + 1));
+    mmioClose(file, 0);
+}
+
 TEST(Mmio, AdvanceRefillsTheBufferUntilTheFileEnds) {
     riff::ScratchFolder folder;
     std::string bytes = riff::samples(20000);

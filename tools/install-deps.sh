@@ -11,7 +11,7 @@ packages=(
     # Build
     g++ cmake ninja-build pkg-config make
     # Linux platform layer
-    libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libassimp-dev libopenal-dev libfontconfig-dev
+    libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libopenal-dev libfontconfig-dev zlib1g-dev
     libgl-dev libgl1-mesa-dri libglx-mesa0 fonts-liberation
     # The demo without a display (tools/run-demo.sh): Xvfb, and a screenshot of the window
     xvfb x11-utils xdotool imagemagick

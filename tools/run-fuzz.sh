@@ -111,20 +111,14 @@ runsOf() {
     esac
 }
 
-# libFuzzer's running commentary goes to a log per target; a finding prints its report.
-# Every leak is a finding, except in the .X target the leak that tests/lsan-assimp.supp names.
-leakOptionsOf() {
-    case $1 in
-    x_mesh_fuzzer) echo "suppressions=$root/tests/lsan-assimp.supp:print_suppressions=0" ;;
-    *) echo "" ;;
-    esac
-}
+# libFuzzer's running commentary goes to a log per target; a finding prints its report, and
+# every leak is a finding.
 share=$((seconds / ${#targets[@]}))
 failed=0
 for target in "${targets[@]}"; do
     log="$out/$target.log"
     mkdir -p "$out/corpus/$target"
-    if LSAN_OPTIONS=$(leakOptionsOf "$target") "$out/$target" -seed=1 -runs="$(runsOf "$target")" -max_total_time="$share" \
+    if "$out/$target" -seed=1 -runs="$(runsOf "$target")" -max_total_time="$share" \
         -timeout=10 -rss_limit_mb=2048 \
         -print_final_stats=1 -dict="$(dictionaryOf "$target")" \
         -artifact_prefix="$out/$target-" "$out/corpus/$target" "$(seedsOf "$target")" \

@@ -58,15 +58,7 @@ if [ -n "$sanitized" ]; then
         } >"$FONTCONFIG_FILE"
     fi
     # The Windows programs under Wine are not built with the sanitizers: their tests run once,
-    # above. The tests that give assimp malformed .X files on purpose run apart, where assimp's
-    # leak on such a file is also suppressed (tests/lsan-assimp.supp).
-    malformed_x='MissingOrMalformedFilesLoadNothing|BadData\.MixedDamage|DamagedData\.EveryMesh'
-    malformed_x+='|CorruptedData\.TheProgramRunsAndEndsOnEscape/Meshes'
+    # above.
     "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
-        --exclude-regex "WindowsProgramUnderWine|$malformed_x"
-    both="$(cd "$sanitized" && pwd)/lsan-assimp.supp"
-    cat "$root/tests/lsan.supp" "$root/tests/lsan-assimp.supp" >"$both"
-    LSAN_OPTIONS=suppressions=$both:print_suppressions=0 \
-        "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
-        --tests-regex "$malformed_x"
+        --exclude-regex "WindowsProgramUnderWine"
 fi

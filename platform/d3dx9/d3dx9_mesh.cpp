@@ -1,10 +1,10 @@
 // d3dx9_mesh.cpp: D3DXLoadMeshFromXA and the mesh object. The .X file is read into one
 // triangle list (x_file_reader.h), whose faces are sorted by material; the loader copies it
-// once into a vertex buffer (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1) and an index buffer of
-// the device, and builds the attribute table, one range per material that has faces.
+// once into a vertex buffer of the vertex format the file's data gives (a position, and a
+// normal, a diffuse colour and one texture coordinate pair where present) and an index buffer
+// of the device, and builds the attribute table, one range per material that has faces.
 // DrawSubset draws a range with the device's current state. The materials go out as an
 // ID3DXBuffer of D3DXMATERIAL records followed by their texture names.
-// Depends on d3dx9.h, d3d9.h, com_object.h, x_file_reader.h and file_path.h.
 #include <d3dx9.h>
 
 #include "com_object.h"
@@ -24,9 +24,25 @@ const IID IID_ID3DXMesh = {
 
 namespace {
 
-constexpr DWORD meshFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
-constexpr DWORD vertexSize = sizeof(XVertex);
-static_assert(sizeof(XVertex) == 32, "position, normal and one texture coordinate pair");
+// The vertex's parts that fvf holds, in the order of the vertex format.
+std::vector<BYTE> packVertices(const XMeshData& data, DWORD stride) {
+    std::vector<BYTE> bytes(data.vertices.size() * stride);
+    BYTE* out = bytes.data();
+    for (const XVertex& vertex : data.vertices) {
+        auto put = [&out](const void* part, size_t size) {
+            std::memcpy(out, part, size);
+            out += size;
+        };
+        put(vertex.position, sizeof vertex.position);
+        if (data.fvf & D3DFVF_NORMAL)
+            put(vertex.normal, sizeof vertex.normal);
+        if (data.fvf & D3DFVF_DIFFUSE)
+            put(&vertex.diffuse, sizeof vertex.diffuse);
+        if (data.fvf & D3DFVF_TEX1)
+            put(vertex.texCoord, sizeof vertex.texCoord);
+    }
+    return bytes;
+}
 
 class Mesh final : public ComObject<ID3DXMesh> {
 public:
@@ -36,6 +52,9 @@ public:
 
     // Copies the triangle list into device buffers and builds the attribute table.
     HRESULT create(const XMeshData& data) {
+        fvf = data.fvf;
+        vertexSize = 12 + (fvf & D3DFVF_NORMAL ? 12 : 0) + (fvf & D3DFVF_DIFFUSE ? 4 : 0) +
+                     (fvf & D3DFVF_TEX1 ? 8 : 0);
         numVertices = static_cast<DWORD>(data.vertices.size());
         numFaces = static_cast<DWORD>(data.attributes.size());
         if (numVertices > 0xFFFF)
@@ -44,11 +63,12 @@ public:
         const D3DPOOL pool =
             (options & D3DXMESH_VB_SYSTEMMEM) != 0 ? D3DPOOL_SYSTEMMEM : D3DPOOL_MANAGED;
 
-        HRESULT result = device->CreateVertexBuffer(numVertices * vertexSize, 0, meshFvf, pool,
+        HRESULT result = device->CreateVertexBuffer(numVertices * vertexSize, 0, fvf, pool,
                                                     &vertexBuffer, nullptr);
         if (FAILED(result))
             return result;
-        result = fill(vertexBuffer, data.vertices.data(), numVertices * vertexSize);
+        result =
+            fill(vertexBuffer, packVertices(data, vertexSize).data(), numVertices * vertexSize);
         if (FAILED(result))
             return result;
 
@@ -93,7 +113,7 @@ public:
         for (const D3DXATTRIBUTERANGE& range : table) {
             if (range.AttribId != attribId)
                 continue;
-            device->SetFVF(meshFvf);
+            device->SetFVF(fvf);
             device->SetStreamSource(0, vertexBuffer, 0, vertexSize);
             device->SetIndices(indexBuffer);
             return device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range.VertexStart,
@@ -104,7 +124,7 @@ public:
     }
     DWORD GetNumFaces() override { return numFaces; }
     DWORD GetNumVertices() override { return numVertices; }
-    DWORD GetFVF() override { return meshFvf; }
+    DWORD GetFVF() override { return fvf; }
     DWORD GetNumBytesPerVertex() override { return vertexSize; }
     DWORD GetOptions() override { return options; }
     HRESULT GetDevice(LPDIRECT3DDEVICE9* out) override {
@@ -180,6 +200,8 @@ private:
 
     IDirect3DDevice9* device;
     DWORD options;
+    DWORD fvf = D3DFVF_XYZ;
+    DWORD vertexSize = 12;
     DWORD numVertices = 0;
     DWORD numFaces = 0;
     IDirect3DVertexBuffer9* vertexBuffer = nullptr;

@@ -1,10 +1,10 @@
 // d3dx9.h: the Direct3D 9 utility subset Varnel uses, for the platform layer.
 // Matrix and vector helpers (row-vector convention), .X mesh loading and drawing, textures
 // from image files, and the text font. Built on the public Direct3D 9 interface of d3d9.h.
-// Implemented in platform/d3dx9/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with
-// x_file_reader.cpp, d3dx9_texture.cpp with image_file_info.cpp, and d3dx9_font.cpp; images
-// are decoded and glyphs rendered by the backends behind platform/backends/image_decoder.h and
-// font_rasterizer.h.
+// Implemented in platform/d3dx9/: d3dx9_math.cpp, d3dx9_buffer.cpp, d3dx9_mesh.cpp with the
+// .X reader (x_file_reader.cpp, x_file_objects.cpp, x_file_tokens.cpp), d3dx9_texture.cpp with
+// image_file_info.cpp, and d3dx9_font.cpp; images are decoded and glyphs rendered by the
+// backends behind platform/backends/image_decoder.h and font_rasterizer.h.
 #pragma once
 
 #include <windows.h>

@@ -2,8 +2,9 @@
 // memory. A file is read through an I/O buffer that the caller may reach directly with
 // mmioGetInfo / mmioAdvance / mmioSetInfo; a memory file's buffer is the memory itself.
 // Offsets are 32-bit LONGs: a file longer than their range is refused at open, and every
-// chunk end is computed wide and checked against that range and the file's length, so the
-// chunk walk can neither wrap around nor step backwards.
+// chunk end is computed wide and checked against that range, so the chunk walk can neither
+// wrap around nor step backwards. A chunk may declare an end past the end of the file, as
+// writers cut short leave it: it is found, and reads in it stop at the end of the file.
 // Depends on platform/include/mmsystem.h, file_path.h (Windows-style paths) and POSIX file
 // reads (pread).
 #include <mmsystem.h>
@@ -134,10 +135,9 @@ long long paddedEnd(const MMCKINFO& chunk) {
     return contentsEnd(chunk) + (chunk.cksize & 1);
 }
 
-// A chunk lies inside the file when its contents end within the file and the LONG range; its
-// pad byte may be missing at the very end of the file.
-bool insideFile(HMMIO f, const MMCKINFO& chunk) {
-    return contentsEnd(chunk) <= std::min<long long>(f->length, maxOffset);
+// A chunk's contents must end at a file offset a LONG holds.
+bool withinOffsets(const MMCKINFO& chunk) {
+    return contentsEnd(chunk) <= maxOffset;
 }
 
 } // namespace
@@ -355,7 +355,7 @@ MMRESULT WINAPI mmioDescend(HMMIO f, LPMMCKINFO chunk, const MMCKINFO* parent, U
         if (!readExactly(f, header, sizeof header))
             return MMIOERR_CHUNKNOTFOUND;
         MMCKINFO found{header[0], header[1], 0, DWORD(start + 8), 0};
-        if (!insideFile(f, found))
+        if (!withinOffsets(found))
             return MMIOERR_CHUNKNOTFOUND;
         // The form type is part of the contents: a chunk too small to hold it has none.
         if ((found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST) &&
@@ -380,10 +380,13 @@ MMRESULT WINAPI mmioAscend(HMMIO f, LPMMCKINFO chunk, UINT) {
         return MMSYSERR_INVALHANDLE;
     if (!chunk)
         return MMSYSERR_INVALPARAM;
-    // To the end of the chunk and its pad byte (when the file holds one), never backwards.
-    if (!insideFile(f, *chunk))
+    // To the end of the chunk and past its pad byte, even where the file ends before them (a
+    // memory file cannot be left: there the end of the memory); never backwards.
+    if (!withinOffsets(*chunk))
         return MMIOERR_CANNOTSEEK;
-    long long next = std::min(paddedEnd(*chunk), (long long)f->length);
+    long long next = std::min(paddedEnd(*chunk), maxOffset);
+    if (f->file < 0)
+        next = std::min(next, (long long)f->length);
     if (next < f->position() || mmioSeek(f, LONG(next), SEEK_SET) != next)
         return MMIOERR_CANNOTSEEK;
     return MMSYSERR_NOERROR;

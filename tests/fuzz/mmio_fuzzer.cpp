@@ -3,7 +3,8 @@
 // file with or without an I/O buffer) and a sequence of descents, ascents, seeks, reads and
 // direct buffer accesses, with chunks found on the way or made up from the input. After every
 // call the position and the bytes handed out are checked against the file itself, and every
-// descent and ascent must move forward or fail. Size fields are also set to the edges of the
+// descent and ascent must move forward or fail; a chunk may declare an end past the file's,
+// never past the 32-bit offset range. Size fields are also set to the edges of the
 // 32-bit range by a mutator of their own. Built by tools/run-fuzz.sh.
 #include <windows.h>
 #include <mmsystem.h>
@@ -39,8 +40,10 @@ const FOURCC chunkIds[] = {FOURCC_RIFF,
 
 class Session {
 public:
-    Session(const uint8_t* bytes, size_t size, HMMIO file, FuzzedDataProvider& choices)
-        : bytes(bytes), length(static_cast<long long>(size)), file(file), choices(choices) {}
+    Session(const uint8_t* bytes, size_t size, HMMIO file, bool inMemory,
+            FuzzedDataProvider& choices)
+        : bytes(bytes), length(static_cast<long long>(size)), file(file), inMemory(inMemory),
+          choices(choices) {}
 
     void step() {
         long long before = position();
@@ -103,11 +106,12 @@ private:
         chunk.fccType = choices.PickValueInArray(chunkIds);
         if (mmioDescend(file, &chunk, parent, flags) != MMSYSERR_NOERROR)
             return;
-        // The chunk's header and contents are in the file, ahead of where the search began.
+        // The chunk's header is in the file, ahead of where the search began; its contents end
+        // within the offset range.
         long long start = (long long)chunk.dwDataOffset - 8;
         check(start >= before);
         check(holds(start, &chunk.ckid, 4) && holds(start + 4, &chunk.cksize, 4));
-        check((long long)chunk.dwDataOffset + chunk.cksize <= length);
+        check((long long)chunk.dwDataOffset + chunk.cksize <= INT32_MAX);
         bool hasType =
             (chunk.ckid == FOURCC_RIFF || chunk.ckid == FOURCC_LIST) && chunk.cksize >= 4;
         check(position() == chunk.dwDataOffset + (hasType ? 4 : 0));
@@ -125,9 +129,11 @@ private:
             return;
         MMCKINFO copy = *chunk;
         if (mmioAscend(file, &copy, 0) == MMSYSERR_NOERROR) {
+            // Past the chunk's end, even past the file's; a memory file stops at its end.
             long long after = position();
-            check(after >= before && after <= length);
-            check(after >= (long long)copy.dwDataOffset + copy.cksize);
+            check(after >= before && after <= INT32_MAX && (!inMemory || after <= length));
+            check(after >= (long long)copy.dwDataOffset + copy.cksize ||
+                  (inMemory && after == length));
         } else {
             check(position() == before);
         }
@@ -175,6 +181,7 @@ private:
     const uint8_t* bytes;
     long long length;
     HMMIO file;
+    bool inMemory; // a memory file, whose position cannot pass its end
     FuzzedDataProvider& choices;
     MMCKINFO chunks[4] = {};
     unsigned chunkCount = 0;
@@ -189,7 +196,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider choices(data, size);
     std::vector<char> memory(data, data + size);
     HMMIO file = nullptr;
-    switch (choices.ConsumeIntegralInRange(0, 3)) {
+    const bool inMemory = choices.ConsumeIntegralInRange(0, 3) == 0;
+    switch (inMemory ? 0 : 1) {
     case 0: {
         if (size == 0)
             return 0;
@@ -212,7 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     }
     check(file != nullptr);
-    Session session(data, size, file, choices);
+    Session session(data, size, file, inMemory, choices);
     for (int step = 0; step < 64 && choices.remaining_bytes() > 0; ++step)
         session.step();
     check(mmioClose(file, 0) == MMSYSERR_NOERROR);

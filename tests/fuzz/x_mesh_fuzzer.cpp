@@ -1,7 +1,11 @@
 // x_mesh_fuzzer.cpp: libFuzzer target for the layer's .X loading: D3DXLoadMeshFromXA on the
-// input written to a file, on a device that keeps its buffers in memory. What a successful
-// load hands out is walked as a program would: every material's texture name, the adjacency
-// and every subset drawn, so that anything pointing outside its buffers is found.
+// input written to a file, on a device that keeps its buffers in memory. The input's first
+// byte chooses the encoding: odd, the rest (a text or binary file) is compressed in blocks of
+// 16 to 2,048 or 32,768 bytes before the load, so that mutations of the file's contents reach
+// the compressed form too; even, the rest is the file as it is (text, binary or compressed).
+// What a successful load hands out is walked as a program would: every material's texture
+// name, the adjacency and every subset drawn, so that anything pointing outside its buffers
+// is found. Counts and indices are mutated near their bounds (x_count_mutator.h).
 // Built by tools/run-fuzz.sh.
 #include <d3dx9.h>
 
@@ -14,6 +18,8 @@
 
 #include "memory_device.h"
 #include "scratch_file.h"
+#include "tests/x_file_encodings.h"
+#include "x_count_mutator.h"
 
 namespace {
 
@@ -63,7 +69,15 @@ void walkMesh(ID3DXMesh* mesh, ID3DXBuffer* adjacency) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static fuzz::MemoryDevice* device = new fuzz::MemoryDevice;
     static const fuzz::ScratchFile file("mesh.x");
-    file.write(data, size);
+    if (size == 0)
+        return 0;
+    const uint8_t mode = data[0];
+    std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    if ((mode & 1) != 0 && bytes.size() >= 16) {
+        const int shift = (mode >> 1) & 7;
+        bytes = xfile::compress(bytes, shift == 7 ? 32768 : size_t(16) << shift);
+    }
+    file.write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 
     ID3DXBuffer* adjacency = nullptr;
     ID3DXBuffer* materials = nullptr;
