@@ -406,3 +406,36 @@ INSTANTIATE_TEST_SUITE_P(Encodings, RealsOf64Bits, ::testing::Values(Encoding::b
                          });
 
 } // namespace
+
+#ifndef _WIN32
+namespace {
+
+class BinaryReals : public MeshFileTest {};
+
+// A colour channel that is not a number (binary files can hold any bit pattern) is taken as
+// 0, as a negative one is. What the real D3DX makes of it is not documented.
+TEST_P(BinaryReals, NotANumberInAColourCountsAsZero) {
+    std::string bytes = xfile::encode(std::string(header) + square + R"(
+ MeshVertexColors { 1; 1; 1.0;1.0;1.0;0.25;;; }
+})",
+                                      GetParam());
+    const std::string quarter("\x00\x00\x80\x3e", 4), notANumber("\x00\x00\xc0\x7f", 4);
+    const size_t at = bytes.find(quarter);
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 4, notANumber);
+    LoadedMesh loaded;
+    loadBytes(bytes, loaded);
+    ASSERT_EQ(loaded.result, D3D_OK);
+    const std::vector<float> vertex = loaded.vertex(1);
+    DWORD colour = 0;
+    std::memcpy(&colour, &vertex[3], 4);
+    EXPECT_EQ(colour, 0x00FFFFFFu);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, BinaryReals, ::testing::Values(Encoding::binary),
+                         [](const ::testing::TestParamInfo<Encoding>& info) {
+                             return std::string(xfile::nameOf(info.param));
+                         });
+
+} // namespace
+#endif

@@ -72,8 +72,9 @@ private:
 };
 
 D3DCOLOR colourOf(float red, float green, float blue, float alpha) {
+    // Not a number counts as 0, as anything not above 0 does.
     auto byte = [](float value) {
-        return static_cast<DWORD>(value <= 0.0f   ? 0.0f
+        return static_cast<DWORD>(!(value > 0.0f) ? 0.0f
                                   : value >= 1.0f ? 255.0f
                                                   : value * 255.0f + 0.5f);
     };
