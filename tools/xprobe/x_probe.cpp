@@ -86,11 +86,11 @@ void probe(IDirect3DDevice9* device, const char* path) {
     const HRESULT result = D3DXLoadMeshFromXA(path, D3DXMESH_MANAGED, device, nullptr, &materials,
                                               nullptr, &materialCount, &mesh);
     if (FAILED(result) || mesh == nullptr) {
-        std::printf("%s\thr=0x%08lx\tfailed\n", path, static_cast<unsigned long>(result));
+        std::printf("%s\thr=0x%08x\tfailed\n", path, static_cast<unsigned>(result));
     } else {
-        std::printf("%s\thr=0x%08lx\tvertices=%lu\tfaces=%lu\tfvf=0x%lx\tstride=%lu\t"
+        std::printf("%s\thr=0x%08x\tvertices=%lu\tfaces=%lu\tfvf=0x%lx\tstride=%lu\t"
                     "materials=%lu\ttextures=[%s]\n",
-                    path, static_cast<unsigned long>(result),
+                    path, static_cast<unsigned>(result),
                     static_cast<unsigned long>(mesh->GetNumVertices()),
                     static_cast<unsigned long>(mesh->GetNumFaces()),
                     static_cast<unsigned long>(mesh->GetFVF()),
