@@ -7,7 +7,10 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -79,6 +82,55 @@ std::string textureNames(ID3DXBuffer* materials, DWORD count) {
     return names;
 }
 
+// FNV-1a over bytes, continued from `digest`.
+uint32_t addBytes(uint32_t digest, const void* data, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < size; ++i)
+        digest = (digest ^ bytes[i]) * 16777619u;
+    return digest;
+}
+
+constexpr uint32_t emptyDigest = 2166136261u;
+
+// The positions (the first three floats of each vertex), each rounded to 1/1000.
+uint32_t positionDigest(ID3DXMesh* mesh) {
+    uint32_t digest = emptyDigest;
+    void* data = nullptr;
+    if (FAILED(mesh->LockVertexBuffer(D3DLOCK_READONLY, &data)))
+        return 0;
+    const DWORD stride = mesh->GetNumBytesPerVertex();
+    for (DWORD i = 0; i < mesh->GetNumVertices(); ++i) {
+        float position[3];
+        std::memcpy(position, static_cast<const uint8_t*>(data) + i * stride, sizeof(position));
+        for (float coordinate : position) {
+            const int32_t rounded = static_cast<int32_t>(std::lround(coordinate * 1000.0f));
+            digest = addBytes(digest, &rounded, sizeof(rounded));
+        }
+    }
+    mesh->UnlockVertexBuffer();
+    return digest;
+}
+
+// The index buffer: three indices a face, of 16 bits (no D3DXMESH_32BIT asked for).
+uint32_t indexDigest(ID3DXMesh* mesh) {
+    void* data = nullptr;
+    if (FAILED(mesh->LockIndexBuffer(D3DLOCK_READONLY, &data)))
+        return 0;
+    const uint32_t digest = addBytes(emptyDigest, data, mesh->GetNumFaces() * 3 * sizeof(WORD));
+    mesh->UnlockIndexBuffer();
+    return digest;
+}
+
+// The attribute (material number) of each face.
+uint32_t attributeDigest(ID3DXMesh* mesh) {
+    DWORD* data = nullptr;
+    if (FAILED(mesh->LockAttributeBuffer(D3DLOCK_READONLY, &data)))
+        return 0;
+    const uint32_t digest = addBytes(emptyDigest, data, mesh->GetNumFaces() * sizeof(DWORD));
+    mesh->UnlockAttributeBuffer();
+    return digest;
+}
+
 void probe(IDirect3DDevice9* device, const char* path) {
     ID3DXBuffer* materials = nullptr;
     DWORD materialCount = 0;
@@ -89,14 +141,16 @@ void probe(IDirect3DDevice9* device, const char* path) {
         std::printf("%s\thr=0x%08x\tfailed\n", path, static_cast<unsigned>(result));
     } else {
         std::printf("%s\thr=0x%08x\tvertices=%lu\tfaces=%lu\tfvf=0x%lx\tstride=%lu\t"
-                    "materials=%lu\ttextures=[%s]\n",
+                    "materials=%lu\ttextures=[%s]\tpositions=%08x\tindices=%08x\t"
+                    "attributes=%08x\n",
                     path, static_cast<unsigned>(result),
                     static_cast<unsigned long>(mesh->GetNumVertices()),
                     static_cast<unsigned long>(mesh->GetNumFaces()),
                     static_cast<unsigned long>(mesh->GetFVF()),
                     static_cast<unsigned long>(mesh->GetNumBytesPerVertex()),
                     static_cast<unsigned long>(materialCount),
-                    textureNames(materials, materialCount).c_str());
+                    textureNames(materials, materialCount).c_str(), positionDigest(mesh),
+                    indexDigest(mesh), attributeDigest(mesh));
     }
     std::fflush(stdout);
     if (mesh != nullptr)
