@@ -163,6 +163,27 @@ TEST_P(MeshFileTest, TextureNamesAreTakenAsWritten) {
     EXPECT_STREQ(loaded.material(0).pTextureFilename, "maps\\\\wood {old}.bmp");
 }
 
+// Exporters write `TextureFileName`; template names are matched without regard to case.
+TEST_P(MeshFileTest, TemplateNamesIgnoreCase) {
+    LoadedMesh loaded;
+    load(std::string(header) + R"(
+FRAME Box {
+ mesh Square {
+  5; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;, 1.0;1.0;0.0;;
+  2; 3;0,1,2;, 3;0,4,3;;
+  meshMaterialList { 1; 2; 0, 0;;
+   MATERIAL { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;;
+    TextureFileName { "wood.bmp"; } } }
+ }
+})",
+         loaded);
+    ASSERT_EQ(loaded.result, D3D_OK);
+    EXPECT_EQ(loaded.mesh->GetNumVertices(), 5u);
+    ASSERT_EQ(loaded.materialCount, 1u);
+    ASSERT_NE(loaded.material(0).pTextureFilename, nullptr);
+    EXPECT_STREQ(loaded.material(0).pTextureFilename, "wood.bmp");
+}
+
 TEST_P(MeshFileTest, PolygonsBecomeFans) {
     LoadedMesh loaded;
     load(std::string(header) + R"(

@@ -5,6 +5,7 @@
 // so no count can make the reader allocate or loop beyond the file's size.
 #include "x_file_objects.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -77,13 +78,15 @@ template CompressedAnimationSet { DWORD CompressedBlockSize; FLOAT TicksPerSec;
                                   array DWORD CompressedData[BufferLength]; }
 )";
 
+unsigned char upper(char c) {
+    return static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+}
+
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'a' && a[i] <= 'z' ? char(a[i] - 32) : a[i];
-        const char y = b[i] >= 'a' && b[i] <= 'z' ? char(b[i] - 32) : b[i];
-        if (x != y)
+        if (upper(a[i]) != upper(b[i]))
             return false;
     }
     return true;
@@ -111,6 +114,15 @@ XToken significant(XTokenizer& tokens) {
 }
 
 } // namespace
+
+bool XFile::NameLess::operator()(std::string_view a, std::string_view b) const {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        if (upper(a[i]) != upper(b[i]))
+            return upper(a[i]) < upper(b[i]);
+    }
+    return a.size() < b.size();
+}
 
 const XFile::Template* XFile::find(std::string_view name) const {
     const auto found = templates.find(name);
@@ -243,11 +255,12 @@ bool XFile::readMembers(XTokenizer& tokens, const Template& declared, XDataObjec
 
 // Type [name] { [<GUID>] values, then nested objects and references { name } }
 XDataObject* XFile::parseObject(XTokenizer& tokens, std::string_view type, int depth) {
-    const Template* declared = find(type);
-    if (declared == nullptr || depth > maxObjectDepth)
+    const auto found = templates.find(type);
+    if (found == templates.end() || depth > maxObjectDepth)
         return nullptr;
+    const Template* declared = &found->second;
     XDataObject& object = objects.emplace_back();
-    object.type = type;
+    object.type = found->first;
     if (tokens.peek().kind == XTokenKind::name)
         object.name = tokens.next().text;
     if (tokens.next().kind != XTokenKind::openBrace)

@@ -1,9 +1,10 @@
 // x_file_objects.h: internal to the layer's .X reader. Parses a .X file's body (x_file_tokens.h)
 // into its template declarations and data objects. Every data object is read by its template:
 // the standard templates of D3DX's mesh files are known beforehand, a file may declare more,
-// and an object of an undeclared template is refused. An object keeps its values flat, in the
-// order of its template's members, and its nested objects and resolved references. Used by
-// x_file_reader.cpp.
+// and an object of an undeclared template is refused. Template names are matched without regard
+// to case; an object's type is its template's name as first declared. An object keeps its values
+// flat, in the order of its template's members, and its nested objects and resolved references.
+// Used by x_file_reader.cpp.
 #pragma once
 
 #include "x_file_tokens.h"
@@ -67,7 +68,13 @@ private:
     bool readValue(XTokenizer& tokens, const Member& member, XDataObject& object, int depth);
     const Template* find(std::string_view name) const;
 
-    std::map<std::string, Template, std::less<>> templates;
+    // Template names compare without regard to case, as D3DX's do: exporters write
+    // `TextureFileName` for `TextureFilename`.
+    struct NameLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    std::map<std::string, Template, NameLess> templates;
     std::deque<XDataObject> objects;
     std::vector<Reference> references;
 };
