@@ -1016,7 +1016,8 @@ TEST(FrameReport, DeviceSummarisesItsFramesWhenAsked) {
     device->Release();
     const std::string report = testing::internal::GetCapturedStderr();
     EXPECT_THAT(report, testing::MatchesRegex(
-                            "frame rate: [0-9]+\\.[0-9] fps average over 4 frames in [0-9.]+ s\n"));
+                            "frame rate: [0-9]+\\.[0-9] fps average over 4 frames in [0-9.]+ s\n"
+                            "shader programs: [0-9]+ compiled in [0-9]+\\.[0-9] ms\n"));
     direct3D->Release();
     DestroyWindow(window);
     UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));

@@ -1,9 +1,8 @@
-// d3d9_device.cpp: creation and destruction of the Direct3D device on an SDL window with an
-// OpenGL context, its identity (creation and presentation parameters, swap chain, back
-// buffer), the scene bracket, Clear, the viewport and the scissor rectangle.
-// Depends on sdl_window.h (the SDL window of a window handle) and SDL2's OpenGL context.
+// d3d9_device.cpp: creation and destruction of the Direct3D device on a drawing context of
+// its window (backends/graphics_surface.h) with a renderer (backends/renderer.h), its identity
+// (creation and presentation parameters, swap chain, back buffer), the scene bracket, Clear,
+// the viewport and the scissor rectangle.
 #include "d3d9_internal.h"
-#include "sdl_window.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,22 +11,6 @@
 
 namespace d3d9 {
 namespace {
-
-constexpr int requiredGlMajor = 2;
-constexpr int requiredGlMinor = 1;
-
-// True when the current context offers OpenGL 2.1 with BGRA vertex colours.
-bool contextIsSufficient() {
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    int major = 0;
-    int minor = 0;
-    if (version == nullptr || std::sscanf(version, "%d.%d", &major, &minor) != 2)
-        return false;
-    if (major < requiredGlMajor || (major == requiredGlMajor && minor < requiredGlMinor))
-        return false;
-    return major > 3 || (major == 3 && minor >= 2) ||
-           SDL_GL_ExtensionSupported("GL_ARB_vertex_array_bgra");
-}
 
 bool validPresentation(const D3DPRESENT_PARAMETERS& p) {
     if (p.SwapEffect < D3DSWAPEFFECT_DISCARD || p.SwapEffect > D3DSWAPEFFECT_COPY)
@@ -64,36 +47,32 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
         return D3DERR_NOTAVAILABLE;
 
     HWND window = presentation->hDeviceWindow ? presentation->hDeviceWindow : focusWindow;
-    SDL_Window* sdlWindow = window ? sdlWindowOf(window) : nullptr;
-    if (sdlWindow == nullptr)
+    surface::Context* context = nullptr;
+    surface::ContextInfo info;
+    switch (surface::createContext(window, context, info)) {
+    case surface::ContextResult::created:
+        break;
+    case surface::ContextResult::noWindow:
         return D3DERR_INVALIDCALL;
-    if ((SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_OPENGL) == 0)
+    case surface::ContextResult::notAvailable:
         return D3DERR_NOTAVAILABLE;
-
-    SDL_GLContext context = SDL_GL_CreateContext(sdlWindow);
-    if (context == nullptr)
-        return D3DERR_NOTAVAILABLE;
-    GLint depthBits = 0;
-    GLint stencilBits = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depthBits);
-    glGetIntegerv(GL_STENCIL_BITS, &stencilBits);
+    }
     const bool depthMissing =
         presentation->EnableAutoDepthStencil &&
-        (depthBits < 16 ||
-         (presentation->AutoDepthStencilFormat == D3DFMT_D24S8 && stencilBits < 8));
-    if (!contextIsSufficient() || depthMissing) {
-        SDL_GL_MakeCurrent(sdlWindow, nullptr);
-        SDL_GL_DeleteContext(context);
+        (info.depthBits < 16 ||
+         (presentation->AutoDepthStencilFormat == D3DFMT_D24S8 && info.stencilBits < 8));
+    renderer::Renderer* drawing = depthMissing ? nullptr : renderer::create(info.drawableHeight);
+    if (drawing == nullptr) {
+        surface::destroyContext(context);
         return D3DERR_NOTAVAILABLE;
     }
 
     // Immediate presentation never waits; the other intervals wait for the refresh.
     const bool immediate = presentation->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE;
-    SDL_GL_SetSwapInterval(immediate ? 0 : 1);
+    surface::setSwapInterval(context, immediate ? 0 : 1);
 
-    int width = 0;
-    int height = 0;
-    SDL_GL_GetDrawableSize(sdlWindow, &width, &height);
+    const int width = info.drawableWidth;
+    const int height = info.drawableHeight;
     if (presentation->BackBufferWidth == 0)
         presentation->BackBufferWidth = UINT(width);
     if (presentation->BackBufferHeight == 0)
@@ -111,11 +90,11 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
     // The swap chain reports the window it presents to: the focus window when none was given.
     device->presentation.hDeviceWindow = window;
     device->window = window;
-    device->sdlWindow = sdlWindow;
     device->context = context;
+    device->renderer = drawing;
     device->drawableWidth = width;
     device->drawableHeight = height;
-    device->hasStencil = presentation->EnableAutoDepthStencil && stencilBits >= 8 &&
+    device->hasStencil = presentation->EnableAutoDepthStencil && info.stencilBits >= 8 &&
                          presentation->AutoDepthStencilFormat == D3DFMT_D24S8;
     device->swapChain.device = device;
     device->backBuffer.kind = Surface::Kind::backBuffer;
@@ -130,12 +109,8 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
                                presentation->BackBufferHeight};
     device->setDefaultStates();
 
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-
     const char* report = std::getenv("VARNEL_FRAME_REPORT");
-    SDL_DisplayMode mode = {};
-    int refresh = SDL_GetWindowDisplayMode(sdlWindow, &mode) == 0 ? mode.refresh_rate : 0;
+    const int refresh = info.refreshRate;
     const bool reportFrames = report != nullptr && std::strcmp(report, "1") == 0;
     if (reportFrames)
         std::fprintf(stderr,
@@ -160,21 +135,20 @@ Device::~Device() {
     unbind(indices);
     indices = nullptr;
     clock.summary();
-    if (current) {
-        glDeleteTextures(1, &frontCopy);
-        SDL_GL_MakeCurrent(sdlWindow, nullptr);
-    }
-    SDL_GL_DeleteContext(context);
+    if (current)
+        renderer::destroy(renderer);
+    else
+        renderer::abandon(renderer);
+    surface::destroyContext(context);
     direct3D->Release();
 }
 
 bool Device::windowAlive() const {
-    return sdlWindowOf(window) == sdlWindow;
+    return surface::windowAlive(context);
 }
 
 void Device::makeCurrent() {
-    if (SDL_GL_GetCurrentContext() != context && windowAlive())
-        SDL_GL_MakeCurrent(sdlWindow, context);
+    surface::makeCurrent(context);
 }
 
 void* Device::interfaceFor(REFIID riid) {
@@ -256,29 +230,12 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         return D3DERR_INVALIDCALL;
     if ((flags & D3DCLEAR_STENCIL) && !hasStencil)
         return D3DERR_INVALIDCALL;
-    makeCurrent();
-
-    GLbitfield mask = 0;
-    if (flags & D3DCLEAR_TARGET) {
-        glClearColor(float((color >> 16) & 0xff) / 255.0f, float((color >> 8) & 0xff) / 255.0f,
-                     float(color & 0xff) / 255.0f, float(color >> 24) / 255.0f);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        dirtyRenderStates.set(D3DRS_COLORWRITEENABLE);
-        mask |= GL_COLOR_BUFFER_BIT;
-    }
-    if (flags & D3DCLEAR_ZBUFFER) {
-        glClearDepth(std::clamp(z, 0.0f, 1.0f));
-        glDepthMask(GL_TRUE);
-        dirtyRenderStates.set(D3DRS_ZWRITEENABLE);
-        mask |= GL_DEPTH_BUFFER_BIT;
-    }
-    if (flags & D3DCLEAR_STENCIL) {
-        glClearStencil(GLint(stencil));
-        glStencilMask(~0u);
-        mask |= GL_STENCIL_BUFFER_BIT;
-    }
-    if (mask == 0)
+    const bool colour = (flags & D3DCLEAR_TARGET) != 0;
+    const bool depth = (flags & D3DCLEAR_ZBUFFER) != 0;
+    const bool stencilToo = (flags & D3DCLEAR_STENCIL) != 0;
+    if (!colour && !depth && !stencilToo)
         return D3D_OK;
+    makeCurrent();
     backHoldsPicture = false;
 
     // Clearing covers the viewport, cut by the scissor rectangle when its test is on, and
@@ -293,14 +250,11 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         right = std::min(right, scissor.right);
         bottom = std::min(bottom, scissor.bottom);
     }
-    dirtyRenderStates.set(D3DRS_SCISSORTESTENABLE);
-    // The whole drawable clears without a scissor, which OpenGL does fastest.
+    // The whole drawable clears without a scissor, which is fastest.
     if (count == 0 && left == 0 && top == 0 && right >= drawableWidth && bottom >= drawableHeight) {
-        glDisable(GL_SCISSOR_TEST);
-        glClear(mask);
+        renderer::clear(renderer, nullptr, colour, depth, stencilToo, color, z, stencil);
         return D3D_OK;
     }
-    glEnable(GL_SCISSOR_TEST);
     const DWORD areas = count == 0 ? 1 : count;
     for (DWORD i = 0; i < areas; ++i) {
         LONG x1 = left, y1 = top, x2 = right, y2 = bottom;
@@ -312,8 +266,8 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         }
         if (x2 <= x1 || y2 <= y1)
             continue;
-        glScissor(x1, drawableHeight - y2, x2 - x1, y2 - y1);
-        glClear(mask);
+        const renderer::ClearRect area = {int(x1), int(y1), int(x2), int(y2)};
+        renderer::clear(renderer, &area, colour, depth, stencilToo, color, z, stencil);
     }
     return D3D_OK;
 }
@@ -328,7 +282,6 @@ HRESULT Device::SetViewport(const D3DVIEWPORT9* value) {
         return D3DERR_INVALIDCALL;
     viewport = *value;
     viewportDirty = true;
-    transformsDirty = true;
     return D3D_OK;
 }
 
@@ -343,7 +296,7 @@ HRESULT Device::SetScissorRect(const RECT* rect) {
     if (rect == nullptr)
         return D3DERR_INVALIDCALL;
     scissor = *rect;
-    dirtyRenderStates.set(D3DRS_SCISSORTESTENABLE);
+    setupDirty = true;
     return D3D_OK;
 }
 

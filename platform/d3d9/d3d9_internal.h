@@ -1,6 +1,7 @@
-// d3d9_internal.h: the objects behind the Direct3D 9 interfaces of the Linux layer, shared by
-// the d3d9_*.cpp backend files. A Device owns one OpenGL context on an SDL window, keeps the
-// whole Direct3D state and applies what changed to OpenGL at each draw call.
+// d3d9_internal.h: the objects behind the Direct3D 9 interfaces, shared by the d3d9_*.cpp
+// files. A Device owns a drawing context on its window (backends/graphics_surface.h) and a
+// renderer on it (backends/renderer.h), keeps the whole Direct3D state and hands the renderer,
+// at each draw, the state that draw uses, rebuilt only where something changed.
 //
 // Reference counting follows Direct3D: a device holds its Direct3D object, every live resource
 // holds its device, a texture level surface and the back buffer count on their container, and a
@@ -11,14 +12,11 @@
 #include <d3d9.h>
 
 #include "com_object.h"
-
-#define GL_GLEXT_PROTOTYPES 1
-#include <GL/gl.h>
-#include <GL/glext.h>
-#include <SDL.h>
+#include "graphics_surface.h"
+#include "renderer.h"
 
 #include <array>
-#include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -33,9 +31,8 @@ constexpr DWORD stageCount = 8;
 constexpr DWORD stageStateCount = 33;
 constexpr DWORD transformCount = 512;
 constexpr DWORD lightCapacity = 32;
-constexpr int glLightCount = 8;
 
-// The Direct3D object: one adapter, the SDL video and OpenGL library references.
+// The Direct3D object: one adapter, and a reference on the graphics library.
 struct Direct3D final : ComObject<IDirect3D9> {
     void* interfaceFor(REFIID riid) override;
     void lastReleased() override;
@@ -77,7 +74,7 @@ struct Surface final : IDirect3DSurface9 {
     bool locked = false;         // offscreen surfaces only
 };
 
-// A 2-D texture whose levels live in one OpenGL texture object; a locked level is read into
+// A 2-D texture whose levels live in one renderer texture; a locked level is read into
 // system memory and written back at the unlock (the unused byte of X8R8G8B8 reads as 0xFF).
 struct Texture final : IDirect3DTexture9 {
     HRESULT QueryInterface(REFIID riid, void** object) override;
@@ -109,21 +106,19 @@ struct Texture final : IDirect3DTexture9 {
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_MANAGED;
     std::vector<Level> levels;
-    GLuint name = 0;
-    // Sampler values last given to the OpenGL texture object: min, mag, mip, address u, v.
-    std::array<DWORD, 5> appliedSampler = {0, 0, 0, 0, 0};
+    renderer::Handle name = 0;
 };
 
-// A vertex or index buffer: system memory, mirrored in an OpenGL buffer object at Unlock.
+// A vertex or index buffer: system memory, mirrored in a renderer buffer at Unlock.
 struct BufferStore {
     std::vector<uint8_t> bytes;
-    GLuint name = 0;
+    renderer::Handle name = 0;
     UINT lockCount = 0;
     UINT dirtyBegin = 0;
     UINT dirtyEnd = 0;
 
     HRESULT lock(UINT offset, UINT size, void** data, DWORD flags);
-    HRESULT unlock(GLenum target);
+    HRESULT unlock(Device* device);
 };
 
 struct VertexBuffer final : IDirect3DVertexBuffer9 {
@@ -182,16 +177,18 @@ struct LightSlot {
 
 // Frame counting for VARNEL_FRAME_REPORT and the pacing of the waiting intervals.
 struct PresentClock {
+    using Clock = std::chrono::steady_clock;
+
     bool report = false;
     bool pace = false;
-    Uint64 frequency = 1;
-    Uint64 period = 0;      // counter ticks per refresh, when pacing
-    Uint64 lastPresent = 0; // when pacing: the time the last picture was shown
-    Uint64 intervalStart = 0;
-    Uint64 firstPresent = 0;
-    Uint64 latestPresent = 0;
-    Uint64 intervalFrames = 0;
-    Uint64 totalFrames = 0;
+    Clock::duration period = {};   // one refresh, when pacing
+    Clock::time_point lastPresent; // when pacing: the time the last picture was shown
+    Clock::time_point intervalStart;
+    Clock::time_point firstPresent;
+    Clock::time_point latestPresent;
+    bool presented = false;
+    uint64_t intervalFrames = 0;
+    uint64_t totalFrames = 0;
 
     void start(bool reportFrames, bool paceToRefresh, int refreshRate);
     void stop();
@@ -262,7 +259,7 @@ struct Device final : ComObject<IDirect3DDevice9> {
     HRESULT CreateOffscreenPlainSurface(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                                         IDirect3DSurface9** surface, HANDLE* shared) override;
 
-    // Drawing (d3d9_fixed_function.cpp).
+    // Drawing (d3d9_draw.cpp).
     HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT count) override;
     HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex,
                                  UINT vertexCount, UINT startIndex, UINT count) override;
@@ -271,15 +268,13 @@ struct Device final : ComObject<IDirect3DDevice9> {
     HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT vertexCount,
                                    UINT count, const void* indices, D3DFORMAT indexFormat,
                                    const void* vertices, UINT stride) override;
-    void applyState(bool pretransformed);
-    void applyRenderState(DWORD state);
-    void applyTransforms(bool pretransformed);
-    void applyLights();
-    void applyMaterial(DWORD fvf);
-    void applyTextureStage();
-    void applySampler(Texture* texture);
-    void applyViewport();
-    void setVertexPointers(DWORD fvf, const uint8_t* base, UINT stride);
+    // The draw state brought up to date for a draw of vertices stride bytes apart.
+    const renderer::DrawSetup& prepareDraw(UINT stride);
+
+    // The draw state in the renderer's terms (d3d9_draw_state.cpp).
+    void buildSetup(bool pretransformed);
+    void buildTransforms();
+    void buildLighting();
 
     // Presentation and read-back (d3d9_present.cpp).
     HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
@@ -287,7 +282,6 @@ struct Device final : ComObject<IDirect3DDevice9> {
     HRESULT GetRenderTargetData(IDirect3DSurface9* renderTarget,
                                 IDirect3DSurface9* destSurface) override;
     HRESULT GetFrontBufferData(UINT swapChain, IDirect3DSurface9* destSurface) override;
-    void readPixels(GLenum buffer, Surface* target);
     void copyPicture(const std::vector<uint8_t>& rows, Surface* target);
 
     // Identity and window.
@@ -295,8 +289,8 @@ struct Device final : ComObject<IDirect3DDevice9> {
     D3DDEVICE_CREATION_PARAMETERS creation = {};
     D3DPRESENT_PARAMETERS presentation = {};
     HWND window = nullptr;
-    SDL_Window* sdlWindow = nullptr;
-    SDL_GLContext context = nullptr;
+    surface::Context* context = nullptr;
+    renderer::Renderer* renderer = nullptr;
     int drawableWidth = 0;
     int drawableHeight = 0;
     bool hasStencil = false;
@@ -304,8 +298,6 @@ struct Device final : ComObject<IDirect3DDevice9> {
     Surface backBuffer;
     PresentClock clock;
     bool inScene = false;
-    GLuint frontCopy = 0; // the last presented picture, once asked for
-    bool frontCopyValid = false;
     bool backHoldsPicture = false; // nothing cleared or drawn since the last Present
 
     // Direct3D state.
@@ -324,29 +316,15 @@ struct Device final : ComObject<IDirect3DDevice9> {
     UINT streamStride = 0;
     IndexBuffer* indices = nullptr;
 
-    // What has changed since the last draw.
-    std::bitset<renderStateCount> dirtyRenderStates;
+    // The draw state as the renderer takes it, and what must be rebuilt before the next draw.
+    renderer::DrawSetup setup;
+    renderer::Transforms transformValues = {};
+    renderer::Lighting lightingValues = {};
+    bool setupDirty = true;
     bool transformsDirty = true;
-    bool lightsDirty = true;
-    bool materialDirty = true;
-    bool stageDirty = true;
-    // Only the texture of stage 0 changed, from one texture to another: a rebind suffices.
-    bool textureBindDirty = false;
+    bool lightingDirty = true;
     bool viewportDirty = true;
-    // The vertex arrays as the last indexed draw set them up, so that draws of the same
-    // buffer (one per material of a mesh) leave them alone; invalid after any other set-up.
-    struct VertexSetup {
-        GLuint buffer = 0;
-        int64_t first = 0;
-        UINT stride = 0;
-        DWORD fvf = 0;
-        DWORD texCoordIndex = 0;
-        bool operator==(const VertexSetup&) const = default;
-    };
-    VertexSetup vertexSetup;
-    bool vertexSetupValid = false;
     bool lastPretransformed = false;
-    DWORD lastMaterialFvf = ~0u;
 };
 
 // Binding a resource to the device keeps it alive; unbinding may destroy it.

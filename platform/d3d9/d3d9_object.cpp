@@ -1,8 +1,6 @@
-// d3d9_object.cpp: Direct3DCreate9 and the Direct3D object (one adapter: the SDL display with
-// OpenGL). Depends on the window backend's video start (sdl_window.h), SDL2's OpenGL library
-// loading and the device creation of d3d9_device.cpp.
+// d3d9_object.cpp: Direct3DCreate9 and the Direct3D object (one adapter: the display of the
+// graphics surface, backends/graphics_surface.h), which creates devices (d3d9_device.cpp).
 #include "d3d9_internal.h"
-#include "sdl_window.h"
 
 const IID IID_IDirect3D9 = {
     0x81bdcbca, 0x64d4, 0x426d, {0xae, 0x8d, 0xad, 0x01, 0x47, 0xf4, 0x27, 0x5c}};
@@ -30,7 +28,7 @@ void* Direct3D::interfaceFor(REFIID riid) {
 }
 
 void Direct3D::lastReleased() {
-    SDL_GL_UnloadLibrary();
+    surface::unloadLibrary();
     delete this;
 }
 
@@ -41,12 +39,12 @@ UINT Direct3D::GetAdapterCount() {
 HRESULT Direct3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) {
     if (adapter != D3DADAPTER_DEFAULT || mode == nullptr)
         return D3DERR_INVALIDCALL;
-    SDL_DisplayMode display;
-    if (SDL_GetDesktopDisplayMode(0, &display) != 0)
+    surface::DisplayMode display;
+    if (!surface::desktopDisplayMode(display))
         return D3DERR_NOTAVAILABLE;
-    mode->Width = UINT(display.w);
-    mode->Height = UINT(display.h);
-    mode->RefreshRate = UINT(display.refresh_rate);
+    mode->Width = UINT(display.width);
+    mode->Height = UINT(display.height);
+    mode->RefreshRate = UINT(display.refreshRate);
     mode->Format = D3DFMT_X8R8G8B8;
     return D3D_OK;
 }
@@ -69,8 +67,8 @@ HRESULT Direct3D::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWi
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion) {
     if (SDKVersion != D3D_SDK_VERSION)
         return nullptr;
-    // A display that shows windows, and an OpenGL library for it.
-    if (!videoAvailable() || SDL_GL_LoadLibrary(nullptr) != 0)
+    // A display that shows windows, and a graphics library for it.
+    if (!surface::loadLibrary())
         return nullptr;
     return new d3d9::Direct3D();
 }

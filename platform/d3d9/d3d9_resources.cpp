@@ -1,7 +1,7 @@
-// d3d9_resources.cpp: textures (A8R8G8B8 / X8R8G8B8 levels in an OpenGL texture, read into
+// d3d9_resources.cpp: textures (A8R8G8B8 / X8R8G8B8 levels in a renderer texture, read into
 // system memory by LockRect and written back at UnlockRect), surfaces (texture levels, the back
-// buffer, offscreen plain surfaces) and vertex and index buffers (system memory, uploaded to an
-// OpenGL buffer object at Unlock), with the reference counting described in d3d9_internal.h.
+// buffer, offscreen plain surfaces) and vertex and index buffers (system memory, uploaded to a
+// renderer buffer at Unlock), with the reference counting described in d3d9_internal.h.
 #include "d3d9_internal.h"
 
 #include <algorithm>
@@ -120,11 +120,8 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levelCount, DWORD us
     texture->usage = usage;
     texture->pool = pool;
     texture->levels.resize(levelCount);
-    glGenTextures(1, &texture->name);
-    glBindTexture(GL_TEXTURE_2D, texture->name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levelCount - 1));
-    const GLint internal = format == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8;
-    const std::vector<uint8_t> zeros(size_t(width) * height * bytesPerPixel, 0);
+    texture->name =
+        renderer::createTexture(renderer, width, height, levelCount, format == D3DFMT_A8R8G8B8);
     for (UINT i = 0; i < levelCount; ++i) {
         Texture::Level& level = texture->levels[i];
         level.width = std::max(width >> i, 1u);
@@ -134,10 +131,7 @@ HRESULT Device::CreateTexture(UINT width, UINT height, UINT levelCount, DWORD us
         level.surface.level = i;
         level.surface.desc = {format, D3DRTYPE_SURFACE, usage,       pool, D3DMULTISAMPLE_NONE,
                               0,      level.width,      level.height};
-        glTexImage2D(GL_TEXTURE_2D, GLint(i), internal, GLsizei(level.width), GLsizei(level.height),
-                     0, GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
     }
-    stageDirty = true;
     AddRef();
     *result = texture;
     return D3D_OK;
@@ -147,8 +141,7 @@ void Texture::destroy() {
     Device* device = life.device;
     if (device->windowAlive()) {
         device->makeCurrent();
-        glDeleteTextures(1, &name);
-        device->stageDirty = true;
+        renderer::destroyTexture(device->renderer, name);
     }
     delete this;
 }
@@ -199,14 +192,13 @@ HRESULT Texture::LockRect(UINT index, D3DLOCKED_RECT* locked, const RECT* rect, 
     RECT area;
     if (level.locked || !lockArea(rect, level.width, level.height, area))
         return D3DERR_INVALIDCALL;
-    // The texels live in OpenGL alone; a lock reads the level into memory until the unlock.
+    // The texels live in the renderer alone; a lock reads the level into memory until the
+    // unlock.
     level.pixels.assign(size_t(level.width) * level.height * bytesPerPixel, 0);
     Device* device = life.device;
     if (device->windowAlive()) {
         device->makeCurrent();
-        glBindTexture(GL_TEXTURE_2D, name);
-        glGetTexImage(GL_TEXTURE_2D, GLint(index), GL_BGRA, GL_UNSIGNED_BYTE, level.pixels.data());
-        device->stageDirty = true;
+        renderer::readTexture(device->renderer, name, index, level.pixels.data());
     }
     const UINT pitch = level.width * bytesPerPixel;
     locked->Pitch = INT(pitch);
@@ -226,13 +218,10 @@ HRESULT Texture::UnlockRect(UINT index) {
     if (!level.readOnly && device->windowAlive()) {
         device->makeCurrent();
         const RECT& area = level.lockedRect;
-        glBindTexture(GL_TEXTURE_2D, name);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(level.width));
-        glTexSubImage2D(GL_TEXTURE_2D, GLint(index), area.left, area.top, area.right - area.left,
-                        area.bottom - area.top, GL_BGRA, GL_UNSIGNED_BYTE,
-                        level.pixels.data() + (size_t(area.top) * level.width + area.left) * 4);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        device->stageDirty = true;
+        renderer::writeTexture(device->renderer, name, index, area.left, area.top,
+                               area.right - area.left, area.bottom - area.top, level.width,
+                               level.pixels.data() +
+                                   (size_t(area.top) * level.width + area.left) * 4);
     }
     std::vector<uint8_t>().swap(level.pixels);
     return D3D_OK;
@@ -369,37 +358,34 @@ HRESULT BufferStore::lock(UINT offset, UINT size, void** data, DWORD flags) {
     return D3D_OK;
 }
 
-HRESULT BufferStore::unlock(GLenum target) {
+HRESULT BufferStore::unlock(Device* device) {
     if (lockCount == 0)
         return D3DERR_INVALIDCALL;
     if (--lockCount != 0 || dirtyBegin == dirtyEnd)
         return D3D_OK;
-    glBindBuffer(target, name);
-    glBufferSubData(target, GLintptr(dirtyBegin), GLsizeiptr(dirtyEnd - dirtyBegin),
-                    bytes.data() + dirtyBegin);
-    glBindBuffer(target, 0);
+    if (device->windowAlive()) {
+        device->makeCurrent();
+        renderer::writeBuffer(device->renderer, name, dirtyBegin, dirtyEnd - dirtyBegin,
+                              bytes.data() + dirtyBegin);
+    }
     dirtyBegin = dirtyEnd = 0;
     return D3D_OK;
 }
 
 namespace {
 
-void createStore(BufferStore& store, GLenum target, UINT length, DWORD usage) {
+void createStore(Device* device, BufferStore& store, renderer::BufferKind kind, UINT length,
+                 DWORD usage) {
     store.bytes.assign(length, 0);
-    glGenBuffers(1, &store.name);
-    glBindBuffer(target, store.name);
-    glBufferData(target, GLsizeiptr(length), store.bytes.data(),
-                 (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-    glBindBuffer(target, 0);
+    store.name = renderer::createBuffer(device->renderer, kind, length,
+                                        (usage & D3DUSAGE_DYNAMIC) != 0, store.bytes.data());
 }
 
 void deleteStore(Device* device, BufferStore& store) {
     if (!device->windowAlive())
         return;
     device->makeCurrent();
-    glDeleteBuffers(1, &store.name);
-    // A new buffer may get the same name: the vertex arrays must be set up again.
-    device->vertexSetupValid = false;
+    renderer::destroyBuffer(device->renderer, store.name);
 }
 
 } // namespace
@@ -415,7 +401,7 @@ HRESULT Device::CreateVertexBuffer(UINT length, DWORD usage, DWORD format, D3DPO
     VertexBuffer* buffer = new VertexBuffer();
     buffer->life.device = this;
     buffer->desc = {D3DFMT_VERTEXDATA, D3DRTYPE_VERTEXBUFFER, usage, pool, length, format};
-    createStore(buffer->store, GL_ARRAY_BUFFER, length, usage);
+    createStore(this, buffer->store, renderer::BufferKind::vertices, length, usage);
     AddRef();
     *result = buffer;
     return D3D_OK;
@@ -449,8 +435,7 @@ HRESULT VertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
 }
 
 HRESULT VertexBuffer::Unlock() {
-    life.device->makeCurrent();
-    return store.unlock(GL_ARRAY_BUFFER);
+    return store.unlock(life.device);
 }
 
 HRESULT VertexBuffer::GetDesc(D3DVERTEXBUFFER_DESC* result) {
@@ -472,7 +457,7 @@ HRESULT Device::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3
     IndexBuffer* buffer = new IndexBuffer();
     buffer->life.device = this;
     buffer->desc = {format, D3DRTYPE_INDEXBUFFER, usage, pool, length};
-    createStore(buffer->store, GL_ELEMENT_ARRAY_BUFFER, length, usage);
+    createStore(this, buffer->store, renderer::BufferKind::indices, length, usage);
     AddRef();
     *result = buffer;
     return D3D_OK;
@@ -508,8 +493,7 @@ HRESULT IndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
 }
 
 HRESULT IndexBuffer::Unlock() {
-    life.device->makeCurrent();
-    return store.unlock(GL_ELEMENT_ARRAY_BUFFER);
+    return store.unlock(life.device);
 }
 
 HRESULT IndexBuffer::GetDesc(D3DINDEXBUFFER_DESC* result) {

@@ -1,7 +1,7 @@
 // d3d9_states.cpp: the device's Direct3D state with its documented defaults: render, sampler and
 // texture stage states, transforms, lights, material, bound textures, vertex format, stream and
-// indices. Setters record the value and mark it for the next draw (d3d9_fixed_function.cpp);
-// getters report what was set.
+// indices. Setters record the value and mark what the next draw must rebuild
+// (d3d9_draw_state.cpp); getters report what was set.
 #include "d3d9_internal.h"
 
 #include <bit>
@@ -70,7 +70,7 @@ void Device::setDefaultStates() {
     rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
     rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
     rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
-    dirtyRenderStates.set();
+    setupDirty = true;
 
     for (auto& sampler : samplerStates) {
         sampler = {};
@@ -108,7 +108,9 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
         return D3DERR_INVALIDCALL;
     if (renderStates[state] != value) {
         renderStates[state] = value;
-        dirtyRenderStates.set(state);
+        setupDirty = true;
+        if (state == D3DRS_AMBIENT)
+            lightingDirty = true;
     }
     return D3D_OK;
 }
@@ -123,7 +125,10 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
     if (sampler >= samplerCount || DWORD(type) >= samplerStateCount)
         return D3DERR_INVALIDCALL;
-    samplerStates[sampler][type] = value;
+    if (samplerStates[sampler][type] != value) {
+        samplerStates[sampler][type] = value;
+        setupDirty = true;
+    }
     return D3D_OK;
 }
 
@@ -139,7 +144,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
         return D3DERR_INVALIDCALL;
     if (stageStates[stage][type] != value) {
         stageStates[stage][type] = value;
-        stageDirty = true;
+        setupDirty = true;
     }
     return D3D_OK;
 }
@@ -158,7 +163,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matri
     transformsDirty = true;
     // Lights are given in world space and follow the view.
     if (state == D3DTS_VIEW)
-        lightsDirty = true;
+        lightingDirty = true;
     return D3D_OK;
 }
 
@@ -173,7 +178,7 @@ HRESULT Device::SetMaterial(const D3DMATERIAL9* value) {
     if (value == nullptr)
         return D3DERR_INVALIDCALL;
     material = *value;
-    materialDirty = true;
+    lightingDirty = true;
     return D3D_OK;
 }
 
@@ -191,7 +196,8 @@ HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light) {
         return D3DERR_INVALIDCALL;
     lights[index].light = *light;
     lights[index].defined = true;
-    lightsDirty = true;
+    lightingDirty = true;
+    setupDirty = true;
     return D3D_OK;
 }
 
@@ -215,7 +221,8 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
         slot.defined = true;
     }
     slot.enabled = enable != FALSE;
-    lightsDirty = true;
+    lightingDirty = true;
+    setupDirty = true;
     return D3D_OK;
 }
 
@@ -238,10 +245,12 @@ HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     bind(next);
     textures[stage] = next;
     unbind(previous);
-    if (stage == 0 && previous != nullptr && next != nullptr)
-        textureBindDirty = true;
-    else
-        stageDirty = true;
+    if (stage == 0) {
+        setup.texture = next != nullptr ? next->name : 0;
+        // Another texture in place of one keeps the program: only a texture's presence does not.
+        if (previous == nullptr || next == nullptr)
+            setupDirty = true;
+    }
     return D3D_OK;
 }
 
@@ -255,7 +264,10 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
 }
 
 HRESULT Device::SetFVF(DWORD value) {
-    fvf = value;
+    if (fvf != value) {
+        fvf = value;
+        setupDirty = true;
+    }
     return D3D_OK;
 }
 

@@ -2,12 +2,15 @@
 // Types, constants and structs with the values and field order of the Windows headers, and the
 // interfaces (Direct3DCreate9, IDirect3D9, IDirect3DDevice9, swap chain, textures, surfaces,
 // vertex and index buffers) with their method names and signatures, as far as they are used.
-// Implemented in platform/linux/d3d9_*.cpp as a fixed-function device on OpenGL 2.1 (SDL2 context
-// on the window of platform/linux/sdl_window.h).
+// Implemented in platform/d3d9/d3d9_*.cpp, which draws through the renderer of
+// platform/backends/renderer.h (on the desktop OpenGL 3.3 core, backends/opengl) into a context
+// of platform/backends/graphics_surface.h (on the desktop SDL2, backends/sdl). The fixed-function
+// pipeline is carried out by shader programs generated from the state a draw uses, one per
+// distinct state, compiled on first use.
 //
 // Behaviour worth knowing on this layer:
 // - Direct3DCreate9 gives null without a display that shows windows or without OpenGL.
-// - Only windowed devices of type D3DDEVTYPE_HAL on adapter 0, on OpenGL 2.1 or later. The back
+// - Only windowed devices of type D3DDEVTYPE_HAL on adapter 0, on OpenGL 3.3 or later. The back
 //   buffer is the window's OpenGL drawable (format X8R8G8B8) with a 24-bit depth buffer; a back
 //   buffer smaller than the drawable occupies its top-left corner. Present shows the whole back
 //   buffer: source and destination rectangles, override window and dirty region are refused.
@@ -19,12 +22,18 @@
 // - Environment: VARNEL_FRAME_REPORT=1 makes CreateDevice write "device created: behaviour
 //   flags 0x<8 hex digits>, presentation interval 0x<8 hex digits>", Present write "frame rate:
 //   <fps> fps" for each 2-second interval to stderr, and the device write a summary line
-//   ("frame rate: <fps> fps average over <n> frames in <s> s") when it is destroyed or, if still
-//   alive, at exit.
+//   ("frame rate: <fps> fps average over <n> frames in <s> s", then "shader programs: <n>
+//   compiled in <ms> ms" for the whole process) when it is destroyed or, if still alive, at
+//   exit.
 // - Textures and surfaces hold A8R8G8B8 or X8R8G8B8 pixels (BGRA bytes in memory, rows top
 //   first), uploaded to OpenGL at UnlockRect; vertex and index buffers are uploaded at Unlock.
-// - Texture stage 0 is applied with the colour and alpha operations; further stages keep their
-//   states but are not drawn. Fog, stencil and clip planes keep their states without effect.
+// - Texture stage 0 is applied with the colour and alpha operations (DISABLE, SELECTARG1/2,
+//   MODULATE/2X/4X, ADD, ADDSIGNED/2X, SUBTRACT, BLENDDIFFUSE/TEXTURE/FACTOR/CURRENTALPHA; other
+//   operations modulate) and the arguments DIFFUSE, CURRENT, TEXTURE, TFACTOR and SPECULAR with
+//   COMPLEMENT and ALPHAREPLICATE (others read the current colour); a stage without a texture
+//   passes the diffuse colour on. Further stages keep their states but are not drawn. Up to 8
+//   enabled lights (directional, point, spot) light a vertex, in the first slots' order. Fog,
+//   stencil, clip planes, texture transforms and point sizes keep their states without effect.
 // - GetFrontBufferData copies the last presented picture into the top-left corner of an
 //   A8R8G8B8 surface at least as large as the back buffer.
 #pragma once

@@ -1,0 +1,240 @@
+// gl_renderer.cpp: the renderer of renderer.h on an OpenGL 3.3 core profile context: its
+// creation (one vertex array, the stream buffers, the attribute values of absent vertex data),
+// textures and buffer objects, the viewport, clears and the read-back of pictures. The draws
+// are in gl_draw.cpp, the shader programs in gl_programs.cpp.
+#include "gl_internal.h"
+
+#include <algorithm>
+
+namespace renderer {
+namespace {
+
+constexpr uint32_t streamCapacity = 1u << 20;
+// Direct3D's pixel centres lie on integer coordinates, OpenGL's half a pixel further. The
+// picture moves by a little less than half a pixel, so that an edge through pixel centres
+// covers the pixels right of and below it, as Direct3D's fill rule does.
+constexpr float pixelCentreShift = 0.5f - 1.0f / 128.0f;
+
+void createStream(StreamBuffer& stream, GLenum target) {
+    stream.target = target;
+    stream.capacity = streamCapacity;
+    glGenBuffers(1, &stream.name);
+    glBindBuffer(target, stream.name);
+    glBufferData(target, GLsizeiptr(stream.capacity), nullptr, GL_STREAM_DRAW);
+}
+
+GLenum bufferTarget(BufferKind kind) {
+    return kind == BufferKind::indices ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
+}
+
+} // namespace
+
+Renderer* create(int drawableHeight) {
+    GLint major = 0;
+    GLint minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    if (major < 3 || (major == 3 && minor < 3))
+        return nullptr;
+    Renderer* renderer = new Renderer();
+    renderer->drawableHeight = drawableHeight;
+    glGenVertexArrays(1, &renderer->vertexArray);
+    glBindVertexArray(renderer->vertexArray);
+    createStream(renderer->streamVertices, GL_ARRAY_BUFFER);
+    createStream(renderer->streamIndices, GL_ELEMENT_ARRAY_BUFFER);
+    renderer->boundIndices = renderer->streamIndices.name;
+    // Vertices without a colour are white, without a specular colour black.
+    glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);
+    glVertexAttrib4f(3, 0.0f, 0.0f, 0.0f, 0.0f);
+    glVertexAttrib3f(1, 0.0f, 0.0f, 0.0f);
+    glVertexAttrib4f(4, 0.0f, 0.0f, 0.0f, 1.0f);
+    glActiveTexture(GL_TEXTURE0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    return renderer;
+}
+
+void destroy(Renderer* renderer) {
+    deletePrograms(renderer);
+    for (const SamplerObject& sampler : renderer->samplers)
+        glDeleteSamplers(1, &sampler.name);
+    glDeleteTextures(1, &renderer->keptPicture);
+    glDeleteBuffers(1, &renderer->streamIndices.name);
+    glDeleteBuffers(1, &renderer->streamVertices.name);
+    glDeleteVertexArrays(1, &renderer->vertexArray);
+    delete renderer;
+}
+
+void abandon(Renderer* renderer) {
+    delete renderer;
+}
+
+Handle createTexture(Renderer* renderer, uint32_t width, uint32_t height, uint32_t levels,
+                     bool alpha) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    renderer->boundTexture = name;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
+    const std::vector<uint8_t> zeros(size_t(width) * height * 4, 0);
+    for (uint32_t i = 0; i < levels; ++i)
+        glTexImage2D(GL_TEXTURE_2D, GLint(i), alpha ? GL_RGBA8 : GL_RGB8,
+                     GLsizei(std::max(width >> i, 1u)), GLsizei(std::max(height >> i, 1u)), 0,
+                     GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
+    return name;
+}
+
+void destroyTexture(Renderer* renderer, Handle texture) {
+    glDeleteTextures(1, &texture);
+    // A new texture may get the same name.
+    if (renderer->boundTexture == texture)
+        renderer->boundTexture = 0;
+}
+
+void writeTexture(Renderer* renderer, Handle texture, uint32_t level, int x, int y, int width,
+                  int height, uint32_t rowPixels, const void* texels) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    renderer->boundTexture = texture;
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(rowPixels));
+    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE,
+                    texels);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+}
+
+void readTexture(Renderer* renderer, Handle texture, uint32_t level, void* texels) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    renderer->boundTexture = texture;
+    glGetTexImage(GL_TEXTURE_2D, GLint(level), GL_BGRA, GL_UNSIGNED_BYTE, texels);
+}
+
+Handle createBuffer(Renderer* renderer, BufferKind kind, uint32_t size, bool dynamic,
+                    const void* bytes) {
+    GLuint name = 0;
+    glGenBuffers(1, &name);
+    const GLenum target = bufferTarget(kind);
+    glBindBuffer(target, name);
+    glBufferData(target, GLsizeiptr(size), bytes, dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    if (kind == BufferKind::indices)
+        renderer->boundIndices = name;
+    return name;
+}
+
+void destroyBuffer(Renderer* renderer, Handle buffer) {
+    glDeleteBuffers(1, &buffer);
+    // A new buffer may get the same name: the vertex attributes must be set up again.
+    renderer->setupKnown = false;
+    if (renderer->boundIndices == buffer)
+        renderer->boundIndices = 0;
+}
+
+void writeBuffer(Renderer* /*renderer*/, Handle buffer, uint32_t offset, uint32_t size,
+                 const void* bytes) {
+    // Written through the copy-write binding, which neither the vertex array nor the draws use.
+    glBindBuffer(GL_COPY_WRITE_BUFFER, buffer);
+    glBufferSubData(GL_COPY_WRITE_BUFFER, GLintptr(offset), GLsizeiptr(size), bytes);
+}
+
+void setViewport(Renderer* renderer, int x, int y, int width, int height, float minZ, float maxZ) {
+    glViewport(x, windowY(renderer, y + height), width, height);
+    glDepthRange(minZ, maxZ);
+    // Pretransformed vertices: screen pixels with y down to clip space, pixel centres moved
+    // to OpenGL's.
+    const float left = float(x) - pixelCentreShift;
+    const float top = float(y) - pixelCentreShift;
+    float* screen = renderer->pretransformedViewport;
+    screen[0] = 2.0f / float(width);
+    screen[1] = -2.0f / float(height);
+    screen[2] = -1.0f - 2.0f * left / float(width);
+    screen[3] = 1.0f + 2.0f * top / float(height);
+    float* shift = renderer->transformedViewport;
+    shift[0] = 2.0f * pixelCentreShift / float(width);
+    shift[1] = -2.0f * pixelCentreShift / float(height);
+    shift[2] = 0.0f;
+    shift[3] = 0.0f;
+}
+
+void clear(Renderer* renderer, const ClearRect* rect, bool colour, bool depth, bool stencil,
+           uint32_t colourValue, float depthValue, uint32_t stencilValue) {
+    GLbitfield mask = 0;
+    if (colour) {
+        glClearColor(float((colourValue >> 16) & 0xff) / 255.0f,
+                     float((colourValue >> 8) & 0xff) / 255.0f, float(colourValue & 0xff) / 255.0f,
+                     float(colourValue >> 24) / 255.0f);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (depth) {
+        glClearDepth(std::clamp(depthValue, 0.0f, 1.0f));
+        glDepthMask(GL_TRUE);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (stencil) {
+        glClearStencil(GLint(stencilValue));
+        glStencilMask(~0u);
+        mask |= GL_STENCIL_BUFFER_BIT;
+    }
+    if (mask == 0)
+        return;
+    // The masks and the scissor are the next draw's to set again.
+    renderer->pipelineKnown = false;
+    if (rect == nullptr) {
+        glDisable(GL_SCISSOR_TEST);
+    } else {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(rect->left, windowY(renderer, rect->bottom), rect->right - rect->left,
+                  rect->bottom - rect->top);
+    }
+    glClear(mask);
+}
+
+void readPicture(Renderer* renderer, bool front, uint32_t width, uint32_t height, uint8_t* pixels) {
+    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    glReadBuffer(front ? GL_FRONT : GL_BACK);
+    glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
+                 GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    // OpenGL's rows come bottom first.
+    const size_t pitch = size_t(width) * 4;
+    for (uint32_t y = 0; y < height; ++y)
+        std::copy_n(rows.data() + (height - 1 - y) * pitch, pitch, pixels + y * pitch);
+}
+
+void keepPictures(Renderer* renderer, uint32_t width, uint32_t height) {
+    if (renderer->keptPicture != 0)
+        return;
+    glGenTextures(1, &renderer->keptPicture);
+    glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
+    renderer->boundTexture = renderer->keptPicture;
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    renderer->keptWidth = width;
+    renderer->keptHeight = height;
+}
+
+void presentPicture(Renderer* renderer) {
+    if (renderer->keptPicture == 0)
+        return;
+    glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
+    renderer->boundTexture = renderer->keptPicture;
+    glReadBuffer(GL_BACK);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0,
+                        renderer->drawableHeight - GLint(renderer->keptHeight),
+                        GLsizei(renderer->keptWidth), GLsizei(renderer->keptHeight));
+    renderer->keptValid = true;
+}
+
+bool readKeptPicture(Renderer* renderer, uint8_t* pixels) {
+    if (!renderer->keptValid)
+        return false;
+    const uint32_t width = renderer->keptWidth;
+    const uint32_t height = renderer->keptHeight;
+    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
+    renderer->boundTexture = renderer->keptPicture;
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    const size_t pitch = size_t(width) * 4;
+    for (uint32_t y = 0; y < height; ++y)
+        std::copy_n(rows.data() + (height - 1 - y) * pitch, pitch, pixels + y * pitch);
+    return true;
+}
+
+} // namespace renderer
