@@ -1,6 +1,6 @@
-// The vertex and index sources of the device's draws: a draw from the caller's memory leaves no
-// stream source behind, and an index buffer of a million indices that all lie in the vertex
-// buffer draws. Needs a display (tools/with-display.sh provides one).
+// The vertex and index sources of the device's draws: no draw outside a scene, a draw from the
+// caller's memory leaves no stream source behind, and an index buffer of a million indices that all
+// lie in the vertex buffer draws. Needs a display (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 namespace {
@@ -17,6 +17,23 @@ constexpr Vertex triangle[3] = {{0.0f, 0.5f, 0.5f, 0xFFFFFFFF},
                                 {-0.5f, -0.5f, 0.5f, 0xFFFFFFFF}};
 
 using DrawSourcesTest = D3dxDeviceTest;
+
+TEST_F(DrawSourcesTest, DrawOutsideASceneIsRefusedWithItsSourcesSet) {
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof triangle, 0, vertexFormat, D3DPOOL_MANAGED, &buffer,
+                                         nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, buffer, 0, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(buffer->Release(), 0u);
+}
 
 TEST_F(DrawSourcesTest, DrawFromTheCallersMemoryLeavesNoStreamSource) {
     IDirect3DVertexBuffer9* buffer = nullptr;

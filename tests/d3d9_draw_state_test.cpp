@@ -1,8 +1,9 @@
 // How the device's light, material, vertex format, depth and sampler states reach the picture,
 // read back through the Direct3D calls: a spot light's cones, specular light with its
 // attenuation, a light direction of any length, light and material changes between draws of
-// one program, vertices without colours, the depth write turned off and on again, and the mip
-// filter's choice of level. Needs a display (tools/with-display.sh provides one).
+// one program, vertices without colours, the specular colour and the texture coordinates after
+// it, the depth write turned off and on again, and the mip filter's choice of level. Needs a
+// display (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 #include <algorithm>
@@ -212,6 +213,39 @@ TEST_F(DrawStateTest, DepthWriteTurnedOffAndOnAgainWithinAFrameAndAfterAClear) {
               }),
               0x00FF00u);
     EXPECT_EQ(frame(layers), 0x00FF00u);
+}
+
+TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinatesFollowIt) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
+    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    // Every vertex on the green texel, with a black diffuse and a half blue specular colour.
+    struct {
+        float x, y, z, rhw;
+        D3DCOLOR diffuse, specular;
+        float u, v;
+    } vertices[4] = {{0, 0, 0.5f, 1, 0xFF000000, 0x00000080, 0.75f, 0.5f},
+                     {float(width), 0, 0.5f, 1, 0xFF000000, 0x00000080, 0.75f, 0.5f},
+                     {0, float(height), 0.5f, 1, 0xFF000000, 0x00000080, 0.75f, 0.5f},
+                     {float(width), float(height), 0.5f, 1, 0xFF000000, 0x00000080, 0.75f, 0.5f}};
+    EXPECT_EQ(frame([&] {
+                  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1);
+                  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof vertices[0]);
+              }),
+              0x00FF80u);
+    device->SetTexture(0, nullptr);
+    texture->Release();
 }
 
 TEST_F(DrawStateTest, MipFilterPicksTheLevelOfTheTexelsPerPixel) {
