@@ -1,0 +1,94 @@
+// The vertex and index sources of the device's draws: no draw outside a scene, a draw from the
+// caller's memory leaves no stream source behind, and an index buffer of a million indices that all
+// lie in the vertex buffer draws. Needs a display (tools/with-display.sh provides one).
+#include "d3dx9_test_device.h"
+
+namespace {
+
+struct Vertex {
+    float x, y, z;
+    D3DCOLOR colour;
+};
+constexpr DWORD vertexFormat = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+// A triangle over the centre of clip space, clockwise on screen.
+constexpr Vertex triangle[3] = {{0.0f, 0.5f, 0.5f, 0xFFFFFFFF},
+                                {0.5f, -0.5f, 0.5f, 0xFFFFFFFF},
+                                {-0.5f, -0.5f, 0.5f, 0xFFFFFFFF}};
+
+using DrawSourcesTest = D3dxDeviceTest;
+
+TEST_F(DrawSourcesTest, DrawOutsideASceneIsRefusedWithItsSourcesSet) {
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof triangle, 0, vertexFormat, D3DPOOL_MANAGED, &buffer,
+                                         nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, buffer, 0, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(buffer->Release(), 0u);
+}
+
+TEST_F(DrawSourcesTest, DrawFromTheCallersMemoryLeavesNoStreamSource) {
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof triangle, 0, vertexFormat, D3DPOOL_MANAGED, &buffer,
+                                         nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, buffer, 0, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    IDirect3DVertexBuffer9* stream = buffer;
+    UINT offset = 1;
+    UINT stride = 1;
+    ASSERT_EQ(device->GetStreamSource(0, &stream, &offset, &stride), D3D_OK);
+    EXPECT_EQ(stream, nullptr);
+    // The device no longer holds the buffer.
+    EXPECT_EQ(buffer->Release(), 0u);
+}
+
+TEST_F(DrawSourcesTest, LargeIndexBufferWhoseIndicesAllFitDraws) {
+    constexpr UINT indexCount = 1u << 20;
+    IDirect3DVertexBuffer9* vertices = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(sizeof triangle, 0, vertexFormat, D3DPOOL_MANAGED,
+                                         &vertices, nullptr),
+              D3D_OK);
+    void* data = nullptr;
+    ASSERT_EQ(vertices->Lock(0, 0, &data, 0), D3D_OK);
+    std::memcpy(data, triangle, sizeof triangle);
+    ASSERT_EQ(vertices->Unlock(), D3D_OK);
+    IDirect3DIndexBuffer9* indices = nullptr;
+    ASSERT_EQ(device->CreateIndexBuffer(indexCount * 4, 0, D3DFMT_INDEX32, D3DPOOL_MANAGED,
+                                        &indices, nullptr),
+              D3D_OK);
+    ASSERT_EQ(indices->Lock(0, 0, &data, 0), D3D_OK);
+    for (UINT i = 0; i < indexCount; ++i)
+        static_cast<uint32_t*>(data)[i] = i % 3;
+    ASSERT_EQ(indices->Unlock(), D3D_OK);
+
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetFVF(vertexFormat);
+    device->SetStreamSource(0, vertices, 0, sizeof(Vertex));
+    device->SetIndices(indices);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, indexCount - 3, 1), D3D_OK);
+    // From base vertex 1 on, index 2 reaches past the three vertices.
+    EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 3, indexCount - 3, 1),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(readBack()[size_t(height / 2) * width + width / 2] & 0xFFFFFF, 0xFFFFFFu);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    device->SetIndices(nullptr);
+    EXPECT_EQ(indices->Release(), 0u);
+    EXPECT_EQ(vertices->Release(), 0u);
+}
+
+} // namespace
