@@ -1,6 +1,7 @@
-// The vertex and index sources of the device's draws: no draw outside a scene, a draw from the
-// caller's memory leaves no stream source behind, and an index buffer of a million indices that all
-// lie in the vertex buffer draws. Needs a display (tools/with-display.sh provides one).
+// The vertex and index sources of the device's draws: no draw outside a scene, two vertices a
+// line, a fan round its first vertex, a draw from the caller's memory leaves no stream source
+// behind, and an index buffer of a million indices that all lie in the vertex buffer draws. Needs a
+// display (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 namespace {
@@ -33,6 +34,40 @@ TEST_F(DrawSourcesTest, DrawOutsideASceneIsRefusedWithItsSourcesSet) {
     EXPECT_EQ(device->EndScene(), D3D_OK);
     device->SetStreamSource(0, nullptr, 0, 0);
     EXPECT_EQ(buffer->Release(), 0u);
+}
+
+TEST_F(DrawSourcesTest, LineListReadsTwoVerticesALine) {
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(2 * sizeof(Vertex), 0, vertexFormat, D3DPOOL_MANAGED,
+                                         &buffer, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->SetStreamSource(0, buffer, 0, sizeof(Vertex)), D3D_OK);
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_LINELIST, 0, 1), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_LINELIST, 1, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_EQ(buffer->Release(), 0u);
+}
+
+TEST_F(DrawSourcesTest, TriangleFanSharesItsFirstVertex) {
+    // Two triangles round the first corner cover the square from -0.5 to 0.5.
+    const Vertex fan[4] = {{-0.5f, -0.5f, 0.5f, 0xFFFFFFFF},
+                           {-0.5f, 0.5f, 0.5f, 0xFFFFFFFF},
+                           {0.5f, 0.5f, 0.5f, 0xFFFFFFFF},
+                           {0.5f, -0.5f, 0.5f, 0xFFFFFFFF}};
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetFVF(vertexFormat);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, 2, fan, sizeof(Vertex)), D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    const std::vector<uint32_t> pixels = readBack();
+    // Inside the first triangle (upper left) and the second (lower right).
+    EXPECT_EQ(pixels[size_t(height * 2 / 5) * width + width * 2 / 5] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(pixels[size_t(height * 3 / 5) * width + width * 3 / 5] & 0xFFFFFF, 0xFFFFFFu);
 }
 
 TEST_F(DrawSourcesTest, DrawFromTheCallersMemoryLeavesNoStreamSource) {

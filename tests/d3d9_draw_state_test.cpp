@@ -1,9 +1,10 @@
-// How the device's light, material, vertex format, depth and sampler states reach the picture,
-// read back through the Direct3D calls: a spot light's cones, specular light with its
-// attenuation, a light direction of any length, light and material changes between draws of
-// one program, vertices without colours, the specular colour and the texture coordinates after
-// it, the depth write turned off and on again, and the mip filter's choice of level. Needs a
-// display (tools/with-display.sh provides one).
+// How the device's light, material, vertex format, depth, scissor, colour write and sampler
+// states reach the picture, read back through the Direct3D calls: a spot light's cones,
+// specular light with its attenuation, a light direction of any length, normals normalized or
+// not, light and material changes between draws of one program, vertices without colours, the
+// specular colour and the texture coordinates after it, the depth write turned off and on
+// again, the scissor test, clears under a colour write mask, and the mip filter's choice of
+// level. Needs a display (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 #include <algorithm>
@@ -246,6 +247,57 @@ TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinates
               0x00FF80u);
     device->SetTexture(0, nullptr);
     texture->Release();
+}
+
+TEST_F(DrawStateTest, NormalizedNormalsGiveTheCosineWhateverTheirLength) {
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    useLight(0, light);
+    useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
+    const NormalVertex vertices[3] = {{0.0f, 0.5f, 0.5f, 0, 0, -2},
+                                      {0.5f, -0.5f, 0.5f, 0, 0, -2},
+                                      {-0.5f, -0.5f, 0.5f, 0, 0, -2}};
+    auto draw = [&] {
+        device->SetFVF(normalFormat);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(NormalVertex));
+    };
+    expectGrey(frame(draw), 0.5f);
+    // Left as they are, normals twice as long give twice the light.
+    device->SetRenderState(D3DRS_NORMALIZENORMALS, FALSE);
+    expectGrey(frame(draw), 1.0f);
+}
+
+TEST_F(DrawStateTest, ScissorRectangleBoundsTheDrawsOnceEnabled) {
+    const RECT rectangle = {10, 20, 50, 40};
+    ASSERT_EQ(device->SetScissorRect(&rectangle), D3D_OK);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0),
+              D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    drawRectangle(0.5f, 0xFF0000FF);
+    // Enabled between two draws of a frame.
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    drawRectangle(0.4f, 0xFFFFFFFF);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+    const std::vector<uint32_t> pixels = readBack();
+    int wrong = 0;
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x) {
+            const bool inside = x >= 10 && x < 50 && y >= 20 && y < 40;
+            wrong += (pixels[size_t(y) * width + x] & 0xFFFFFF) != (inside ? 0xFFFFFFu : 0xFFu);
+        }
+    EXPECT_EQ(wrong, 0);
+    device->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+    EXPECT_EQ(frame([&] { drawRectangle(0.5f, 0xFFFFFFFF); }), 0xFFFFFFu);
+}
+
+TEST_F(DrawStateTest, ClearWritesTheColourWhateverTheColourWriteState) {
+    device->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    EXPECT_EQ(frame([&] { drawRectangle(0.5f, 0xFFFFFFFF); }), 0u);
+    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(centre(), 0xFF0000u);
 }
 
 TEST_F(DrawStateTest, MipFilterPicksTheLevelOfTheTexelsPerPixel) {
