@@ -346,3 +346,48 @@ TEST_F(DrawStateTest, MipFilterPicksTheLevelOfTheTexelsPerPixel) {
 }
 
 } // namespace
+
+namespace {
+
+// A texture of one texel in one colour.
+IDirect3DTexture9* oneTexel(IDirect3DDevice9* device, D3DCOLOR colour) {
+    IDirect3DTexture9* texture = nullptr;
+    if (device->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) !=
+        D3D_OK)
+        return nullptr;
+    D3DLOCKED_RECT locked = {};
+    if (texture->LockRect(0, &locked, nullptr, 0) == D3D_OK) {
+        *static_cast<D3DCOLOR*>(locked.pBits) = colour;
+        texture->UnlockRect(0);
+    }
+    return texture;
+}
+
+} // namespace
+
+TEST_F(DrawStateTest, EachDrawReadsTheTextureSetForItNotTheLastOneFilled) {
+    IDirect3DTexture9* red = oneTexel(device, 0xFFFF0000);
+    IDirect3DTexture9* green = oneTexel(device, 0xFF00FF00);
+    ASSERT_NE(red, nullptr);
+    ASSERT_NE(green, nullptr);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    const TexturedScreenVertex vertices[4] = {{0, 0, 0.5f, 1, 0, 0},
+                                              {float(width), 0, 0.5f, 1, 1, 0},
+                                              {0, float(height), 0.5f, 1, 0, 1},
+                                              {float(width), float(height), 0.5f, 1, 1, 1}};
+    auto drawnWith = [&](IDirect3DTexture9* texture) {
+        EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
+        return frame([&] {
+            device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+            device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof vertices[0]);
+        });
+    };
+    // Green was filled last; the draws still read the texture each one is given.
+    EXPECT_EQ(drawnWith(red), 0xFF0000u);
+    EXPECT_EQ(drawnWith(green), 0x00FF00u);
+    EXPECT_EQ(drawnWith(red), 0xFF0000u);
+    device->SetTexture(0, nullptr);
+    green->Release();
+    red->Release();
+}
