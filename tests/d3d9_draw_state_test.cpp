@@ -3,8 +3,9 @@
 // specular light with its attenuation, a light direction of any length, normals normalized or
 // not, light and material changes between draws of one program, vertices without colours, the
 // specular colour and the texture coordinates after it, the depth write turned off and on
-// again, the scissor test, clears under a colour write mask, and the mip filter's choice of
-// level. Needs a display (tools/with-display.sh provides one).
+// again, the scissor test, clears under a colour write mask, the mip filter's choice of level,
+// the texture each draw reads, and the pixel centres of transformed vertices. Needs a display
+// (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 #include <algorithm>
@@ -390,4 +391,39 @@ TEST_F(DrawStateTest, EachDrawReadsTheTextureSetForItNotTheLastOneFilled) {
     device->SetTexture(0, nullptr);
     green->Release();
     red->Release();
+}
+
+// Transformed vertices follow Direct3D's pixel centres as screen vertices do: an edge half way
+// between two pixel centres leaves the pixel before it covered and the one after it not, in x
+// and in y (the screen is 256 x 128; the transforms are the identity).
+TEST_F(DrawStateTest, TransformedEdgesBetweenPixelCentresCoverThePixelsBeforeThem) {
+    struct ColouredVertex {
+        float x, y, z;
+        D3DCOLOR colour;
+    };
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    // Right edge at screen x 128.5, then bottom edge at screen y 64.5.
+    const float right = 1.0f / float(width), bottom = -1.0f / float(height);
+    const ColouredVertex leftPart[4] = {{-2, 2, 0.5f, 0xFFFFFFFF},
+                                        {right, 2, 0.5f, 0xFFFFFFFF},
+                                        {-2, -2, 0.5f, 0xFFFFFFFF},
+                                        {right, -2, 0.5f, 0xFFFFFFFF}};
+    const ColouredVertex topPart[4] = {{-2, 2, 0.5f, 0xFFFFFFFF},
+                                       {2, 2, 0.5f, 0xFFFFFFFF},
+                                       {-2, bottom, 0.5f, 0xFFFFFFFF},
+                                       {2, bottom, 0.5f, 0xFFFFFFFF}};
+    for (const ColouredVertex* quad : {leftPart, topPart}) {
+        frame([&] { device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof *quad); });
+        const std::vector<uint32_t> pixels = readBack();
+        auto at = [&](UINT x, UINT y) { return pixels[size_t(y) * width + x] & 0xFFFFFF; };
+        if (quad == leftPart) {
+            EXPECT_EQ(at(width / 2, height / 2), 0xFFFFFFu);
+            EXPECT_EQ(at(width / 2 + 1, height / 2), 0u);
+        } else {
+            EXPECT_EQ(at(width / 2, height / 2), 0xFFFFFFu);
+            EXPECT_EQ(at(width / 2, height / 2 + 1), 0u);
+        }
+    }
 }
