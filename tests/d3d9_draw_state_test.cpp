@@ -4,7 +4,8 @@
 // not, light and material changes between draws of one program, vertices without colours, the
 // specular colour and the texture coordinates after it, the depth write turned off and on
 // again, the scissor test, clears under a colour write mask, the mip filter's choice of level,
-// the texture each draw reads, and the pixel centres of transformed vertices. Needs a display
+// the texture each draw reads, the pixel centres of transformed vertices, and the place of a
+// texture coordinate set after sets of other sizes. Needs a display
 // (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
@@ -426,4 +427,41 @@ TEST_F(DrawStateTest, TransformedEdgesBetweenPixelCentresCoverThePixelsBeforeThe
             EXPECT_EQ(at(width / 2, height / 2 + 1), 0u);
         }
     }
+}
+
+// The sizes of earlier coordinate sets place the set a stage reads: here set 0 has three
+// values and stage 0 reads set 1, whose u picks the green texel.
+TEST_F(DrawStateTest, TextureCoordinateSizesPlaceTheSetAStageReads) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
+    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    struct {
+        float x, y, z, rhw;
+        float s, t, r; // set 0, three values, on the red texel
+        float u, v;    // set 1, on the green texel
+    } const vertices[4] = {
+        {0, 0, 0.5f, 1, 0.25f, 0.25f, 0.25f, 0.75f, 0.5f},
+        {float(width), 0, 0.5f, 1, 0.25f, 0.25f, 0.25f, 0.75f, 0.5f},
+        {0, float(height), 0.5f, 1, 0.25f, 0.25f, 0.25f, 0.75f, 0.5f},
+        {float(width), float(height), 0.5f, 1, 0.25f, 0.25f, 0.25f, 0.75f, 0.5f}};
+    EXPECT_EQ(frame([&] {
+                  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE3(0) |
+                                 D3DFVF_TEXCOORDSIZE2(1));
+                  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof vertices[0]);
+              }),
+              0x00FF00u);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    device->SetTexture(0, nullptr);
+    texture->Release();
 }
