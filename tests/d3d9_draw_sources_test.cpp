@@ -1,7 +1,8 @@
 // The vertex and index sources of the device's draws: no draw outside a scene, two vertices a
 // line, a fan round its first vertex, a draw from the caller's memory leaves no stream source
-// behind, and an index buffer of a million indices that all lie in the vertex buffer draws. Needs a
-// display (tools/with-display.sh provides one).
+// behind, an index buffer of a million indices that all lie in the vertex buffer draws, and a
+// draw from the caller's indices reads only the indices it draws. Needs a display
+// (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
 
 namespace {
@@ -127,3 +128,22 @@ TEST_F(DrawSourcesTest, LargeIndexBufferWhoseIndicesAllFitDraws) {
 }
 
 } // namespace
+
+// The index after the last one drawn is not read: here it would reach past the vertices.
+TEST_F(DrawSourcesTest, DrawFromTheCallersIndicesReadsOnlyThoseItDraws) {
+    const uint16_t indices16[4] = {0, 1, 2, 60000};
+    const uint32_t indices32[4] = {0, 1, 2, 4000000};
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices16, D3DFMT_INDEX16,
+                                             triangle, sizeof(Vertex)),
+              D3D_OK);
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices32, D3DFMT_INDEX32,
+                                             triangle, sizeof(Vertex)),
+              D3D_OK);
+    // One index that reaches past the vertices is refused.
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices16 + 1,
+                                             D3DFMT_INDEX16, triangle, sizeof(Vertex)),
+              D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+}
