@@ -10,7 +10,7 @@ set_of=${1:-all}
 packages=(
     # Build
     g++ cmake ninja-build pkg-config make
-    # Linux platform layer
+    # The layer (platform/) and its desktop backends
     libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libopenal-dev libfontconfig-dev zlib1g-dev
     libgl-dev libgl1-mesa-dri libglx-mesa0 fonts-liberation
     # The demo without a display (tools/run-demo.sh): Xvfb, and a screenshot of the window
