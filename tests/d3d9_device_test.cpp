@@ -994,6 +994,32 @@ TEST_F(DeviceTest, FrontBufferHoldsTheLastPresentedPicture) {
     const RECT source = {0, 0, 10, 10};
     EXPECT_EQ(device->Present(&source, nullptr, nullptr, nullptr), D3DERR_INVALIDCALL);
 }
+
+// Before the first call nothing keeps a copy, so a draw after the Present loses the picture:
+// the call says so instead of returning another one, and later calls have the copy.
+TEST_F(DeviceTest, FrontBufferIsNotAvailableOnceADrawFollowedThePresent) {
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                  &copy, nullptr),
+              D3D_OK);
+    clear(0xFF204060);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    ASSERT_EQ(drawRectangle(0, 0, 16, 16, 0.5f, 0xFFFF0000), D3D_OK);
+    ASSERT_EQ(device->EndScene(), D3D_OK);
+    EXPECT_EQ(device->GetFrontBufferData(0, copy), D3DERR_NOTAVAILABLE);
+
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    clear(0xFF00FF00);
+    ASSERT_EQ(device->GetFrontBufferData(0, copy), D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const DWORD* row = static_cast<const DWORD*>(locked.pBits);
+    EXPECT_EQ(row[0], 0xFFFF0000u);  // the rectangle
+    EXPECT_EQ(row[32], 0xFF204060u); // the clear colour beside it
+    copy->UnlockRect();
+    copy->Release();
+}
 #endif
 
 #ifndef _WIN32

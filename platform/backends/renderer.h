@@ -254,10 +254,9 @@ void drawIndexed(Renderer* renderer, const DrawSetup& setup, Primitive primitive
 void drawUser(Renderer* renderer, const DrawSetup& setup, Primitive primitive, const void* vertices,
               uint32_t vertexBytes, const void* indices, IndexSize indexSize, uint32_t count);
 
-// The picture read back, width x height pixels from the window's top-left corner, rows top
-// first, BGRA with alpha 0xFF. front reads the last shown picture where the back buffer no
-// longer holds it.
-void readPicture(Renderer* renderer, bool front, uint32_t width, uint32_t height, uint8_t* pixels);
+// The back buffer's picture read back, width x height pixels from the window's top-left corner,
+// rows top first, BGRA with alpha 0xFF.
+void readPicture(Renderer* renderer, uint32_t width, uint32_t height, uint8_t* pixels);
 // From now on keeps a copy of each picture at presentPicture, for readKeptPicture.
 void keepPictures(Renderer* renderer, uint32_t width, uint32_t height);
 // Called before each swap; copies the picture when pictures are kept.

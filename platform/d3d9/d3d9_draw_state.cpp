@@ -214,6 +214,29 @@ void transform(const D3DVECTOR& v, float w, const D3DMATRIX& m, float out[4]) {
     out[3] = w;
 }
 
+struct Vector3 {
+    float x, y, z;
+};
+
+Vector3 cross(const Vector3& a, const Vector3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+float dot(const Vector3& a, const Vector3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+// Scales x, y and z of a direction to length 1; a zero direction stays zero.
+void normalise(float direction[4]) {
+    const Vector3 d = {direction[0], direction[1], direction[2]};
+    const float length = std::sqrt(dot(d, d));
+    if (length == 0.0f)
+        return;
+    direction[0] = d.x / length;
+    direction[1] = d.y / length;
+    direction[2] = d.z / length;
+}
+
 } // namespace
 
 UINT vertexSize(DWORD fvf) {
@@ -280,8 +303,8 @@ void Device::buildSetup(bool pretransformed) {
                          filterOf(sampler[D3DSAMP_MIPFILTER]), addressOf(sampler[D3DSAMP_ADDRESSU]),
                          addressOf(sampler[D3DSAMP_ADDRESSV])};
     }
+    // SetTexture keeps setup.texture, the texture's name, up to date.
     setup.key = key;
-    setup.texture = texture != nullptr ? texture->name : 0;
 
     colourOf(rs[D3DRS_TEXTUREFACTOR], setup.constants.textureFactor);
     setup.constants.alphaReference[0] = float(rs[D3DRS_ALPHAREF] & 0xff) / 255.0f;
@@ -354,22 +377,22 @@ void Device::buildTransforms() {
     std::copy(&worldView._11, &worldView._11 + 16, t.worldView);
     const D3DMATRIX& projection = transforms[D3DTS_PROJECTION];
     std::copy(&projection._11, &projection._11 + 16, t.projection);
-    // Normals go through the inverse transpose of the world-view's upper 3x3: its cofactors
-    // over its determinant.
+    // Normals go through the inverse transpose of the world-view's upper 3x3. Its rows are the
+    // cross products of the 3x3's rows taken in turn, over the determinant.
     const auto& m = worldView.m;
-    float cofactor[3][3];
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            const int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
-            cofactor[i][j] = m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1];
-        }
-    const float determinant =
-        m[0][0] * cofactor[0][0] + m[0][1] * cofactor[0][1] + m[0][2] * cofactor[0][2];
+    const Vector3 rows[3] = {
+        {m[0][0], m[0][1], m[0][2]}, {m[1][0], m[1][1], m[1][2]}, {m[2][0], m[2][1], m[2][2]}};
+    const Vector3 cofactors[3] = {cross(rows[1], rows[2]), cross(rows[2], rows[0]),
+                                  cross(rows[0], rows[1])};
+    const float determinant = dot(rows[0], cofactors[0]);
     const float scale = determinant != 0.0f ? 1.0f / determinant : 0.0f;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            t.normal[i * 4 + j] = cofactor[i][j] * scale;
-        t.normal[i * 4 + 3] = 0.0f;
+    float* normal = t.normal;
+    for (const Vector3& row : cofactors) {
+        normal[0] = row.x * scale;
+        normal[1] = row.y * scale;
+        normal[2] = row.z * scale;
+        normal[3] = 0.0f;
+        normal += 4;
     }
     transformsDirty = false;
 }
@@ -395,11 +418,7 @@ void Device::buildLighting() {
         copyColour(d.Ambient, light.ambient);
         transform(d.Position, 1.0f, view, light.position);
         transform(d.Direction, 0.0f, view, light.direction);
-        const float length = std::sqrt(light.direction[0] * light.direction[0] +
-                                       light.direction[1] * light.direction[1] +
-                                       light.direction[2] * light.direction[2]);
-        for (int i = 0; i < 3 && length > 0.0f; ++i)
-            light.direction[i] /= length;
+        normalise(light.direction);
         light.attenuation[0] = d.Attenuation0;
         light.attenuation[1] = d.Attenuation1;
         light.attenuation[2] = d.Attenuation2;

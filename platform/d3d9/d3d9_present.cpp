@@ -1,8 +1,8 @@
 // d3d9_present.cpp: Present (swap of the window's buffers, with pacing for waiting
 // intervals on displays without vertical sync, and the VARNEL_FRAME_REPORT frame counts) and
 // the read-back of the picture into system-memory surfaces for tests. The front buffer of a
-// window cannot be read back everywhere, so once GetFrontBufferData has been used each Present
-// keeps a copy of its picture.
+// window cannot be read back everywhere, so once GetFrontBufferData has been called each
+// Present keeps a copy of its picture; before that, only the back buffer can still hold it.
 #include "d3d9_internal.h"
 
 #include <cstdio>
@@ -151,8 +151,7 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget,
         return D3DERR_DEVICELOST;
     makeCurrent();
     std::vector<uint8_t> rows(size_t(backBuffer.desc.Width) * backBuffer.desc.Height * 4);
-    renderer::readPicture(renderer, false, backBuffer.desc.Width, backBuffer.desc.Height,
-                          rows.data());
+    renderer::readPicture(renderer, backBuffer.desc.Width, backBuffer.desc.Height, rows.data());
     copyPicture(rows, target);
     return D3D_OK;
 }
@@ -170,11 +169,17 @@ HRESULT Device::GetFrontBufferData(UINT index, IDirect3DSurface9* destSurface) {
     const UINT width = backBuffer.desc.Width;
     const UINT height = backBuffer.desc.Height;
     std::vector<uint8_t> rows(size_t(width) * height * 4);
-    if (!renderer::readKeptPicture(renderer, rows.data()))
-        renderer::readPicture(renderer, !backHoldsPicture, width, height, rows.data());
-    copyPicture(rows, target);
     // From now on each Present keeps a copy of its picture.
+    const bool kept = renderer::readKeptPicture(renderer, rows.data());
     renderer::keepPictures(renderer, width, height);
+    if (!kept) {
+        // Until then the back buffer holds the last presented picture only up to the next clear
+        // or draw; a window's front buffer cannot be read back everywhere.
+        if (!backHoldsPicture)
+            return D3DERR_NOTAVAILABLE;
+        renderer::readPicture(renderer, width, height, rows.data());
+    }
+    copyPicture(rows, target);
     return D3D_OK;
 }
 

@@ -35,7 +35,9 @@
 //   enabled lights (directional, point, spot) light a vertex, in the first slots' order. Fog,
 //   stencil, clip planes, texture transforms and point sizes keep their states without effect.
 // - GetFrontBufferData copies the last presented picture into the top-left corner of an
-//   A8R8G8B8 surface at least as large as the back buffer.
+//   A8R8G8B8 surface at least as large as the back buffer. The first call fails with
+//   D3DERR_NOTAVAILABLE when the device has cleared or drawn since the last Present (the
+//   window's own front buffer is not read); from the first call on, each Present keeps a copy.
 #pragma once
 
 #include <windows.h>

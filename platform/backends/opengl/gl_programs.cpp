@@ -150,13 +150,15 @@ vec4 argument(int arg, vec4 texel) {
     return value;
 }
 
-// Operations as renderer.h numbers them; DISABLE keeps the current value.
+// Operations as renderer.h numbers them; DISABLE keeps the current value. Every argument lies
+// in 0..1, so selecting and modulating stay there and only the other results are clamped
+// (the colour buffer clamps what it stores as well).
 vec4 operation(int op, vec4 a, vec4 b, vec4 texel) {
+    if (op == 1) return a;
+    if (op == 2) return b;
+    if (op == 3) return a * b;
     vec4 result = v_diffuse;
-    if (op == 1) result = a;
-    else if (op == 2) result = b;
-    else if (op == 3) result = a * b;
-    else if (op == 4) result = 2.0 * a * b;
+    if (op == 4) result = 2.0 * a * b;
     else if (op == 5) result = 4.0 * a * b;
     else if (op == 6) result = a + b;
     else if (op == 7) result = a + b - 0.5;
@@ -190,7 +192,7 @@ void main() {
     colour.rgb = min(colour.rgb + v_specular.rgb, 1.0);
 #endif
 #ifdef ALPHA_TEST
-    if (!passes(ALPHA_TEST, colour.a, u_stage[1].x))
+    if (!passes(ALPHA_TEST, clamp(colour.a, 0.0, 1.0), u_stage[1].x))
         discard;
 #endif
     o_colour = colour;

@@ -187,9 +187,9 @@ void clear(Renderer* renderer, const ClearRect* rect, bool colour, bool depth, b
     glClear(mask);
 }
 
-void readPicture(Renderer* renderer, bool front, uint32_t width, uint32_t height, uint8_t* pixels) {
+void readPicture(Renderer* renderer, uint32_t width, uint32_t height, uint8_t* pixels) {
     std::vector<uint8_t> rows(size_t(width) * height * 4);
-    glReadBuffer(front ? GL_FRONT : GL_BACK);
+    glReadBuffer(GL_BACK);
     glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
                  GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     // OpenGL's rows come bottom first.
