@@ -149,6 +149,19 @@ protected:
         return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
     }
 
+    // Fills a level of an X8R8G8B8 texture with one colour.
+    static void fillLevel(IDirect3DTexture9* texture, UINT level, D3DCOLOR colour) {
+        D3DSURFACE_DESC desc = {};
+        texture->GetLevelDesc(level, &desc);
+        D3DLOCKED_RECT locked = {};
+        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < desc.Height; ++y)
+            for (UINT x = 0; x < desc.Width; ++x)
+                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] =
+                    colour;
+        texture->UnlockRect(level);
+    }
+
     void clear(D3DCOLOR colour) {
         ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0),
                   D3D_OK);
@@ -585,17 +598,8 @@ TEST_F(DeviceTest, MipFilterChoosesTheLevelsUploadedForThem) {
         D3D_OK);
     ASSERT_EQ(texture->GetLevelCount(), 3u);
     const D3DCOLOR colours[3] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF};
-    for (UINT level = 0; level < 3; ++level) {
-        D3DSURFACE_DESC desc = {};
-        texture->GetLevelDesc(level, &desc);
-        D3DLOCKED_RECT locked = {};
-        ASSERT_EQ(texture->LockRect(level, &locked, nullptr, 0), D3D_OK);
-        for (UINT y = 0; y < desc.Height; ++y)
-            for (UINT x = 0; x < desc.Width; ++x)
-                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] =
-                    colours[level];
-        texture->UnlockRect(level);
-    }
+    for (UINT level = 0; level < 3; ++level)
+        fillLevel(texture, level, colours[level]);
     device->SetTexture(0, texture);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
 
@@ -617,6 +621,26 @@ TEST_F(DeviceTest, MipFilterChoosesTheLevelsUploadedForThem) {
         device->EndScene();
         expectNear(readBack()[100 * width + 100], c.expected, 8);
     }
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+// Smaller than its last level, a texture of fewer levels than a full chain shows that level.
+TEST_F(DeviceTest, MipFilterStopsAtTheTexturesLastLevel) {
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(8, 8, 2, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    fillLevel(texture, 0, 0xFFFF0000);
+    fillLevel(texture, 1, 0xFF00FF00);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    clear(0xFF000000);
+    device->BeginScene();
+    drawRectangle(100, 100, 102, 102, 0.5f, 0xFFFFFFFF);
+    device->EndScene();
+    expectNear(readBack()[100 * width + 100], 0xFF00FF00, 8);
     device->SetTexture(0, nullptr);
     texture->Release();
 }
@@ -751,6 +775,13 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
     EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 1, 0, 4, 0, 2));
     EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 3, 2));
     EXPECT_REFUSED(device->DrawPrimitive(D3DPT_TRIANGLELIST, 2, 1));
+    // Without an index buffer, or without vertices, an indexed draw has nothing to read.
+    device->SetIndices(nullptr);
+    EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2));
+    device->SetIndices(indexBuffer);
+    device->SetStreamSource(0, nullptr, 0, 0);
+    EXPECT_REFUSED(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2));
+    device->SetStreamSource(0, vertexBuffer, 0, sizeof(Vertex));
     device->EndScene();
     std::vector<D3DCOLOR> pixels = readBack();
     EXPECT_EQ(pixels[size_t(height / 2) * width + width / 2], 0xFFFFFFFFu);

@@ -51,11 +51,12 @@ protected:
     }
 
     // A triangle round the centre facing the viewer, its corners 0.5 from the centre in clip
-    // space at depth 0.5, so that a light on the axis treats the three alike.
-    void drawLitTriangle() {
-        const NormalVertex vertices[3] = {{0.0f, 0.5f, 0.5f, 0, 0, -1},
-                                          {0.433013f, -0.25f, 0.5f, 0, 0, -1},
-                                          {-0.433013f, -0.25f, 0.5f, 0, 0, -1}};
+    // space at depth 0.5, so that a light on the axis treats the three alike. Its vertices'
+    // normal faces the viewer unless given.
+    void drawLitTriangle(D3DVECTOR n = {0, 0, -1}) {
+        const NormalVertex vertices[3] = {{0.0f, 0.5f, 0.5f, n.x, n.y, n.z},
+                                          {0.433013f, -0.25f, 0.5f, n.x, n.y, n.z},
+                                          {-0.433013f, -0.25f, 0.5f, n.x, n.y, n.z}};
         device->SetFVF(normalFormat);
         EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(NormalVertex)),
                   D3D_OK);
@@ -72,6 +73,25 @@ protected:
     void useLight(DWORD index, const D3DLIGHT9& light) {
         ASSERT_EQ(device->SetLight(index, &light), D3D_OK);
         ASSERT_EQ(device->LightEnable(index, TRUE), D3D_OK);
+    }
+
+    // Sets stage 0 to show a 2 x 1 texture, red left and green right, clamped in u. The caller
+    // releases it.
+    IDirect3DTexture9* useRedGreenTexture() {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(
+            device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+            D3D_OK);
+        D3DLOCKED_RECT locked = {};
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
+        static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
+        EXPECT_EQ(texture->UnlockRect(0), D3D_OK);
+        EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        return texture;
     }
 
     // A screen rectangle at depth z in one colour.
@@ -151,6 +171,24 @@ TEST_F(DrawStateTest, LightDirectionOfAnyLengthGivesTheCosine) {
     useLight(0, light);
     useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
     expectGrey(frame([&] { drawLitTriangle(); }), 0.5f * 0.8f);
+}
+
+// The world turns the normals with the face: a normal tilted towards a tilted light, turned
+// 60 degrees about the view axis, keeps only part of the cosine.
+TEST_F(DrawStateTest, NormalsTurnWithTheWorld) {
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Direction = {0.6f, 0.0f, 0.8f};
+    useLight(0, light);
+    useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    const D3DVECTOR normal = {-0.6f, 0.0f, -0.8f};
+    expectGrey(frame([&] { drawLitTriangle(normal); }), 1.0f);
+    const float c = 0.5f, s = 0.866025f;
+    const D3DMATRIX turned = {c, s, 0, 0, -s, c, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    ASSERT_EQ(device->SetTransform(D3DTS_WORLD, &turned), D3D_OK);
+    // The normal becomes (-0.6 c, -0.6 s, -0.8); towards the light is (-0.6, 0, -0.8).
+    expectGrey(frame([&] { drawLitTriangle(normal); }), 0.36f * c + 0.64f);
 }
 
 TEST_F(DrawStateTest, ChangedLightsAndMaterialReachTheNextDrawOfTheSameProgram) {
@@ -432,20 +470,8 @@ TEST_F(DrawStateTest, TransformedEdgesBetweenPixelCentresCoverThePixelsBeforeThe
 // The sizes of earlier coordinate sets place the set a stage reads: here set 0 has three
 // values and stage 0 reads set 1, whose u picks the green texel.
 TEST_F(DrawStateTest, TextureCoordinateSizesPlaceTheSetAStageReads) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(
-        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-        D3D_OK);
-    D3DLOCKED_RECT locked = {};
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
-    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
-    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
-    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    IDirect3DTexture9* texture = useRedGreenTexture();
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     struct {
         float x, y, z, rhw;
         float s, t, r; // set 0, three values, on the red texel
@@ -461,6 +487,28 @@ TEST_F(DrawStateTest, TextureCoordinateSizesPlaceTheSetAStageReads) {
                   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof vertices[0]);
               }),
               0x00FF00u);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
+// A stage that reads a coordinate set the vertices do not have reads u = v = 0: the red texel,
+// where the vertices' own set is on the green one.
+TEST_F(DrawStateTest, AStageReadingACoordinateSetTheVerticesLackReadsZero) {
+    IDirect3DTexture9* texture = useRedGreenTexture();
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    struct {
+        float x, y, z, rhw;
+        float u, v;
+    } const vertices[4] = {{0, 0, 0.5f, 1, 0.75f, 0.5f},
+                           {float(width), 0, 0.5f, 1, 0.75f, 0.5f},
+                           {0, float(height), 0.5f, 1, 0.75f, 0.5f},
+                           {float(width), float(height), 0.5f, 1, 0.75f, 0.5f}};
+    EXPECT_EQ(frame([&] {
+                  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+                  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof vertices[0]);
+              }),
+              0xFF0000u);
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     device->SetTexture(0, nullptr);
     texture->Release();
