@@ -625,6 +625,29 @@ TEST_F(DeviceTest, MipFilterChoosesTheLevelsUploadedForThem) {
     texture->Release();
 }
 
+// A level never locked reads black, even where a released texture's storage is used again.
+#ifndef _WIN32
+TEST_F(DeviceTest, TextureLevelsNeverFilledAreBlack) {
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    for (D3DCOLOR fill : {0xFFFF0000u, 0u}) {
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(
+            device->CreateTexture(4, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+            D3D_OK);
+        if (fill != 0)
+            fillLevel(texture, 0, fill);
+        device->SetTexture(0, texture);
+        clear(0xFF0000FF);
+        device->BeginScene();
+        drawRectangle(100, 100, 104, 104, 0.5f, 0xFFFFFFFF);
+        device->EndScene();
+        expectNear(readBack()[101 * width + 101], fill != 0 ? fill : 0xFF000000u, 8);
+        device->SetTexture(0, nullptr);
+        texture->Release();
+    }
+}
+#endif
+
 // Smaller than its last level, a texture of fewer levels than a full chain shows that level.
 TEST_F(DeviceTest, MipFilterStopsAtTheTexturesLastLevel) {
     IDirect3DTexture9* texture = nullptr;
@@ -787,6 +810,15 @@ TEST_F(DeviceTest, BuffersDrawIndexedAndRefuseIndicesBeyondTheirVertices) {
     EXPECT_EQ(pixels[size_t(height / 2) * width + width / 2], 0xFFFFFFFFu);
     EXPECT_EQ(pixels[size_t(height / 4 + 2) * width + width / 4 + 2], 0xFFFFFFFFu);
     EXPECT_EQ(pixels[size_t(height / 4 - 2) * width + width / 4 - 2], 0xFF000000u);
+
+    // A draw straight from the vertex buffer, from its second vertex on: the upper right half.
+    clear(0xFF000000);
+    device->BeginScene();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3D_OK);
+    device->EndScene();
+    pixels = readBack();
+    EXPECT_EQ(pixels[size_t(height * 3 / 8) * width + width * 5 / 8], 0xFFFFFFFFu);
+    EXPECT_EQ(pixels[size_t(height * 5 / 8) * width + width * 3 / 8], 0xFF000000u);
 
     // Bound buffers are reported and outlive their last Release until unbound.
     IDirect3DVertexBuffer9* stream = nullptr;

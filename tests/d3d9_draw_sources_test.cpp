@@ -1,9 +1,15 @@
 // The vertex and index sources of the device's draws: no draw outside a scene, two vertices a
 // line, a fan round its first vertex, a draw from the caller's memory leaves no stream source
 // behind, an index buffer of a million indices that all lie in the vertex buffer draws, and a
-// draw from the caller's indices reads only the indices it draws. Needs a display
+// draw from the caller's indices reads only the indices it draws, one from the caller's vertices
+// no further than the last vertex's own bytes. Needs a display
 // (tools/with-display.sh provides one).
 #include "d3dx9_test_device.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace {
 
@@ -146,4 +152,27 @@ TEST_F(DrawSourcesTest, DrawFromTheCallersIndicesReadsOnlyThoseItDraws) {
                                              D3DFMT_INDEX16, triangle, sizeof(Vertex)),
               D3DERR_INVALIDCALL);
     EXPECT_EQ(device->EndScene(), D3D_OK);
+}
+
+// The caller's vertices are read up to the last one's own bytes, not the stride's padding after
+// it: here a page that cannot be read follows them, and a read beyond ends the test.
+TEST_F(DrawSourcesTest, DrawFromTheCallersVerticesReadsNoFurtherThanTheLastVertex) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    void* pages =
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<char*>(pages) + page, page, PROT_NONE), 0);
+    const UINT stride = sizeof(Vertex) + 4;
+    char* first = static_cast<char*>(pages) + page - (2 * stride + sizeof(Vertex));
+    for (int i = 0; i < 3; ++i)
+        std::memcpy(first + i * stride, &triangle[i], sizeof(Vertex));
+    const uint16_t indices[3] = {0, 1, 2};
+    ASSERT_EQ(device->SetFVF(vertexFormat), D3D_OK);
+    ASSERT_EQ(device->BeginScene(), D3D_OK);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, first, stride), D3D_OK);
+    EXPECT_EQ(device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 1, indices, D3DFMT_INDEX16,
+                                             first, stride),
+              D3D_OK);
+    EXPECT_EQ(device->EndScene(), D3D_OK);
+    munmap(pages, 2 * page);
 }

@@ -163,6 +163,21 @@ TEST_F(DrawStateTest, SpecularLightIsAttenuatedAsTheDiffuseIs) {
     expectGrey(frame([&] { drawLitTriangle(); }), 0.0f);
 }
 
+// The halfway vector of a light 36.87 degrees off the axis is 18.43 degrees off the normal:
+// its cosine to the material's power of 10.
+TEST_F(DrawStateTest, SpecularHighlightNarrowsWithTheMaterialsPower) {
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Direction = {0.0f, 0.6f, 0.8f};
+    useLight(0, light);
+    useMaterial({0.0f, 0.0f, 0.0f, 1.0f}, {1.0f, 1.0f, 1.0f, 1.0f}, 10.0f);
+    device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
+    device->SetRenderState(D3DRS_LOCALVIEWER, FALSE); // the viewer along -z
+    const float halfway = 1.8f / std::sqrt(0.36f + 1.8f * 1.8f);
+    expectGrey(frame([&] { drawLitTriangle(); }), std::pow(halfway, 10.0f));
+}
+
 TEST_F(DrawStateTest, LightDirectionOfAnyLengthGivesTheCosine) {
     D3DLIGHT9 light = {};
     light.Type = D3DLIGHT_DIRECTIONAL;
