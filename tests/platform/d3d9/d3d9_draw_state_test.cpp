@@ -37,6 +37,16 @@ void expectGrey(uint32_t pixel, float value, int tolerance = 2) {
 
 class DrawStateTest : public SmallDeviceTest {
 protected:
+    // A red and a green texel on stage 0, which shows the texture alone, clamped across.
+    IDirect3DTexture9* useRedGreenTexture() {
+        IDirect3DTexture9* texture = rowTexture(device, {0xFFFF0000, 0xFF00FF00});
+        EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        return texture;
+    }
+
     uint32_t centre() { return readBack()[size_t(height / 2) * width + width / 2] & 0xFFFFFF; }
 
     // Clears, draws and gives the centre pixel.
@@ -219,12 +229,8 @@ TEST_F(DrawStateTest, DepthWriteTurnedOffAndOnAgainWithinAFrameAndAfterAClear) {
 }
 
 TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinatesFollowIt) {
-    IDirect3DTexture9* texture = rowTexture(device, {0xFFFF0000, 0xFF00FF00});
+    IDirect3DTexture9* texture = useRedGreenTexture();
     ASSERT_NE(texture, nullptr);
-    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
     // Every vertex on the green texel, with a black diffuse and a half blue specular colour.
     struct {
@@ -425,13 +431,9 @@ TEST_F(DrawStateTest, TransformedEdgesBetweenPixelCentresCoverThePixelsBeforeThe
 // The sizes of earlier coordinate sets place the set a stage reads: here set 0 has three
 // values and stage 0 reads set 1, whose u picks the green texel.
 TEST_F(DrawStateTest, TextureCoordinateSizesPlaceTheSetAStageReads) {
-    IDirect3DTexture9* texture = rowTexture(device, {0xFFFF0000, 0xFF00FF00});
+    IDirect3DTexture9* texture = useRedGreenTexture();
     ASSERT_NE(texture, nullptr);
-    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     struct {
         float x, y, z, rhw;
         float s, t, r; // set 0, three values, on the red texel
