@@ -191,7 +191,10 @@ protected:
     }
 
     // The render target's pixels (0xXXRRGGBB, rows top to bottom).
-    std::vector<uint32_t> readBack() const { return testDevice.readBack(); }
+    std::vector<uint32_t> readBack() const {
+        const std::vector<D3DCOLOR> pixels = testDevice.readBack();
+        return {pixels.begin(), pixels.end()};
+    }
 
     TestDevice testDevice{int(width) + 16, int(height) + 39};
     HWND window = nullptr;
