@@ -102,7 +102,8 @@ inline IDirect3DIndexBuffer9* filledIndexBuffer(IDirect3DDevice9* device, const 
 
 // A managed texture of one row of texels, left to right, in A8R8G8B8; null, with a failed
 // expectation, when the device refuses it.
-inline IDirect3DTexture9* rowTexture(IDirect3DDevice9* device, const std::vector<D3DCOLOR>& texels) {
+inline IDirect3DTexture9* rowTexture(IDirect3DDevice9* device,
+                                     const std::vector<D3DCOLOR>& texels) {
     IDirect3DTexture9* texture = nullptr;
     EXPECT_EQ(device->CreateTexture(UINT(texels.size()), 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
                                     &texture, nullptr),

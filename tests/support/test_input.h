@@ -11,8 +11,8 @@
 #include "support/release.h"
 
 // A failure ends the test; call it from a function that returns nothing.
-inline void createTestInput(HWND window, IDirectInput8A*& directInput,
-                            IDirectInputDevice8A*& mouse, IDirectInputDevice8A*& keyboard) {
+inline void createTestInput(HWND window, IDirectInput8A*& directInput, IDirectInputDevice8A*& mouse,
+                            IDirectInputDevice8A*& keyboard) {
     ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), 0x0800, IID_IDirectInput8A,
                                  reinterpret_cast<void**>(&directInput), nullptr),
               DI_OK);

@@ -220,9 +220,9 @@ protected:
     // Another window of the program takes the activation and gives it back.
     void focus(bool gained) {
         if (!gained) {
-            other = CreateWindowExA(0, hidden->className.c_str(), "Other", WS_OVERLAPPEDWINDOW, 400,
-                                    0, 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                    nullptr);
+            other =
+                CreateWindowExA(0, hidden->className.c_str(), "Other", WS_OVERLAPPEDWINDOW, 400, 0,
+                                100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
             ShowWindow(other, SW_SHOW);
         } else {
             DestroyWindow(other);
@@ -458,8 +458,8 @@ TEST_F(DirectInputTest, UnacquireAndSetUpRules) {
 #ifndef _WIN32
 // Both need input aimed at one window of the program, which only pushed events can be.
 TEST_F(DirectInputTest, InputOfAnotherWindowIsNotTheDevices) {
-    HWND other = CreateWindowExA(0, hidden->className.c_str(), "Other", WS_OVERLAPPEDWINDOW, 400,
-                                 0, 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND other = CreateWindowExA(0, hidden->className.c_str(), "Other", WS_OVERLAPPEDWINDOW, 400, 0,
+                                 100, 100, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(other, nullptr);
     SDL_Event event = {};
     event.type = SDL_KEYDOWN;

@@ -19,8 +19,6 @@
 
 namespace {
 
-
-
 class DirectSound : public SoundDeviceTest {
 protected:
     IDirectSoundBuffer* makeBuffer(DWORD bytes, DWORD flags = masterFlags,
