@@ -74,6 +74,11 @@ protected:
         device->SetFVF(screenFormat);
         return device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(ScreenVertex));
     }
+
+    void clear(D3DCOLOR colour) {
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, 1.0f, 0),
+                  D3D_OK);
+    }
 };
 
 void expectNear(D3DCOLOR actual, D3DCOLOR expected, int tolerance = 3) {

@@ -37,16 +37,6 @@ void expectGrey(uint32_t pixel, float value, int tolerance = 2) {
 
 class DrawStateTest : public SmallDeviceTest {
 protected:
-    // A red and a green texel on stage 0, which shows the texture alone, clamped across.
-    IDirect3DTexture9* useRedGreenTexture() {
-        IDirect3DTexture9* texture = rowTexture(device, {0xFFFF0000, 0xFF00FF00});
-        EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
-        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
-        return texture;
-    }
-
     uint32_t centre() { return readBack()[size_t(height / 2) * width + width / 2] & 0xFFFFFF; }
 
     // Clears, draws and gives the centre pixel.
@@ -229,8 +219,19 @@ TEST_F(DrawStateTest, DepthWriteTurnedOffAndOnAgainWithinAFrameAndAfterAClear) {
 }
 
 TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinatesFollowIt) {
-    IDirect3DTexture9* texture = useRedGreenTexture();
-    ASSERT_NE(texture, nullptr);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
+    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
     // Every vertex on the green texel, with a black diffuse and a half blue specular colour.
     struct {
@@ -431,9 +432,20 @@ TEST_F(DrawStateTest, TransformedEdgesBetweenPixelCentresCoverThePixelsBeforeThe
 // The sizes of earlier coordinate sets place the set a stage reads: here set 0 has three
 // values and stage 0 reads set 1, whose u picks the green texel.
 TEST_F(DrawStateTest, TextureCoordinateSizesPlaceTheSetAStageReads) {
-    IDirect3DTexture9* texture = useRedGreenTexture();
-    ASSERT_NE(texture, nullptr);
+    IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(
+        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+        D3D_OK);
+    D3DLOCKED_RECT locked = {};
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
+    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
+    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
+    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 1);
+    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
     struct {
         float x, y, z, rhw;
         float s, t, r; // set 0, three values, on the red texel
