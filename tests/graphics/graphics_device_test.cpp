@@ -14,6 +14,9 @@
 
 namespace {
 
+// The class of the main window that the child processes below open.
+constexpr const char* windowClassName = "GraphicsDeviceTest";
+
 class GraphicsDeviceTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -188,7 +191,15 @@ TEST(GraphicsDeviceFailure, OpenGLOlderThanTheDeviceNeedsShowsCreateDeviceMessag
     EXPECT_EXIT(
         {
             setenv("MESA_GL_VERSION_OVERRIDE", "1.3", 1);
-            ProgramDevice programDevice;
+            WNDCLASSEXA windowClass = {};
+            windowClass.cbSize = sizeof windowClass;
+            windowClass.lpfnWndProc = DefWindowProcA;
+            windowClass.hInstance = GetModuleHandleA(nullptr);
+            windowClass.lpszClassName = windowClassName;
+            RegisterClassExA(&windowClass);
+            appState.mainWindow =
+                CreateWindowExA(0, windowClassName, "Varnel", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
+                                nullptr, nullptr, windowClass.hInstance, nullptr);
             const HRESULT result = createGraphicsDevice();
             std::exit(result == E_FAIL && appState.graphicsDevice == nullptr ? 0 : 1);
         },
