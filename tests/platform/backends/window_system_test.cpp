@@ -209,18 +209,16 @@ TEST(SdlKeyMap, EachScanCodeComesFromOneKey) {
 }
 
 TEST(SdlKeyMap, TheProgramsKeysAreTheMainBlocksNotTheKeypads) {
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_ESCAPE), 0x01);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_RETURN), 0x1C);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_KP_ENTER), 0x9C);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_RIGHT), 0xCD);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_KP_6), 0x4D);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_LEFT), 0xCB);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_KP_4), 0x4B);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_PAGEUP), 0xC9);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_KP_9), 0x49);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_PAGEDOWN), 0xD1);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_KP_3), 0x51);
-    EXPECT_EQ(dikOfScancode(SDL_SCANCODE_UNKNOWN), 0);
+    const struct {
+        SDL_Scancode scancode;
+        int dik;
+    } keys[] = {
+        {SDL_SCANCODE_ESCAPE, 0x01},   {SDL_SCANCODE_RETURN, 0x1C}, {SDL_SCANCODE_KP_ENTER, 0x9C},
+        {SDL_SCANCODE_RIGHT, 0xCD},    {SDL_SCANCODE_KP_6, 0x4D},   {SDL_SCANCODE_LEFT, 0xCB},
+        {SDL_SCANCODE_KP_4, 0x4B},     {SDL_SCANCODE_PAGEUP, 0xC9}, {SDL_SCANCODE_KP_9, 0x49},
+        {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_KP_3, 0x51},   {SDL_SCANCODE_UNKNOWN, 0}};
+    for (const auto& key : keys)
+        EXPECT_EQ(dikOfScancode(key.scancode), key.dik) << SDL_GetScancodeName(key.scancode);
 }
 
 TEST(WindowSystemClock, TimerCountsTheClocksMilliseconds) {
