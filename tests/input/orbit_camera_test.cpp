@@ -167,17 +167,23 @@ ViewPoint transformed(const D3DMATRIX& m, double x, double y, double z) {
             x * m._13 + y * m._23 + z * m._33 + m._43};
 }
 
+// A camera looking at a fixed target from the yaw, pitch and distance given, its view set.
+OrbitCamera viewFrom(ViewPoint target, double yaw, double pitch, double distance) {
+    OrbitCamera camera;
+    camera.targetX = target.x;
+    camera.targetY = target.y;
+    camera.targetZ = target.z;
+    camera.yaw = yaw;
+    camera.pitch = pitch;
+    camera.distance = distance;
+    camera.updateView();
+    return camera;
+}
+
 } // namespace
 
 TEST_F(CameraWithDevice, ViewLooksFromTheEyeAtTheTargetThroughAFixedLens) {
-    OrbitCamera camera;
-    camera.targetX = 1000.0;
-    camera.targetZ = -500.0;
-    camera.targetY = 400.0;
-    camera.yaw = 2.0;
-    camera.pitch = 0.5;
-    camera.distance = 3000.0;
-    camera.updateView();
+    const OrbitCamera camera = viewFrom({1000.0, 400.0, -500.0}, 2.0, 0.5, 3000.0);
 
     D3DMATRIX view = {};
     ASSERT_GE(appState.graphicsDevice->GetTransform(D3DTS_VIEW, &view), 0);
@@ -245,14 +251,7 @@ TEST(CameraListener, RidesWithTheEyeFacingTheTargetFromTheCommitOn) {
     listener->GetPosition(&startPosition);
     listener->GetOrientation(&startFront, &startTop);
 
-    OrbitCamera camera;
-    camera.targetX = 3000.0;
-    camera.targetZ = -1500.0;
-    camera.targetY = 400.0;
-    camera.yaw = 2.5;
-    camera.pitch = 0.75;
-    camera.distance = 6000.0;
-    camera.updateView();
+    viewFrom({3000.0, 400.0, -1500.0}, 2.5, 0.75, 6000.0);
     double across = std::cos(0.75) * 6000.0;
     double eyeX = std::cos(2.5) * across + 3000.0;
     double eyeY = std::sin(0.75) * 6000.0 + 400.0;
