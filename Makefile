@@ -2,8 +2,9 @@
 # `make test-dist`) and the steps behind them.
 .PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind mutate clean
 
-# The four programs and their data, the targets that running and the packages need.
-PROGRAMS = varnel-swvp-immediate varnel-hwvp-default varnel-swvp-default varnel-hwvp-immediate
+# The four programs (named in programs.txt) and their data, the targets that running and the
+# packages need.
+PROGRAMS = $(shell sed -n 's/^\([^\# ]\+\) .*/\1/p' programs.txt)
 PROGRAM_TARGETS = $(PROGRAMS) varnel_data
 
 # What building and running the Linux programs needs; everything (Windows, tests, packages).

@@ -1,6 +1,5 @@
-// main_window.cpp: registers the window class, creates the main window and handles its
-// messages: activation acquires the input devices, destruction releases every device object.
-// Depends on app/application_state.h and app/release_all.h.
+// main_window.cpp: registers the window class, creates the main window and handles its messages:
+// activation acquires the input devices, destruction releases every device object.
 #include "app/main_window.h"
 
 #include "app/application_state.h"

@@ -1,5 +1,4 @@
 // release_all.cpp: releases what the program created, from the train down to the devices.
-// Depends on the scene objects (app/scene_objects.h) and the overlay (graphics/hud.h).
 #include "app/release_all.h"
 
 #include "app/application_state.h"

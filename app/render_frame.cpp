@@ -1,6 +1,5 @@
-// render_frame.cpp: the frame. Every result is ignored: a failing call leaves that step undone
-// and the next frame tries again.
-// Depends on the device (appState), the train and camera (app/scene_objects.h), the overlay.
+// render_frame.cpp: the frame. Every result is ignored: a failing call leaves that step undone and
+// the next frame tries again.
 #include "app/render_frame.h"
 
 #include "app/application_state.h"

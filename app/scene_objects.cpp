@@ -1,7 +1,6 @@
 // scene_objects.cpp: the scene objects in static storage, in their construction order, the
-// construction of the rolling-stock types during the scene load and the release of the
-// scene's meshes and textures at shutdown.
-// Depends on app/scene_objects.h.
+// construction of the rolling-stock types during the scene load and the release of the scene's
+// meshes and textures at shutdown.
 #include "app/scene_objects.h"
 
 TrackSegmentType straightType;

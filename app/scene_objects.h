@@ -1,6 +1,5 @@
-// scene_objects.h: the program-lifetime scene objects (segment and rolling-stock types,
-// track, train, camera and texture cache), constructed empty before the program starts.
-// Depends on the headers of the objects' types.
+// scene_objects.h: the program-lifetime scene objects (segment and rolling-stock types, track,
+// train, camera and texture cache), constructed empty before the program starts.
 #pragma once
 
 #include "graphics/texture_cache.h"

@@ -1,8 +1,6 @@
 // bogie_sound.cpp: a bogie's sound: two axle clack emitters and a looping running noise whose
-// volume follows the train's speed, all duplicates of the two master sounds and positioned
-// in 3-D. When a master is absent, its duplicates are not made and stay silent.
-// Depends on app/application_state.h, audio/sound_emitter.h, sim/rolling_stock.h and
-// sim/train.h (the train's speed).
+// volume follows the train's speed, all duplicates of the two master sounds and positioned in 3-D.
+// When a master is absent, its duplicates are not made and stay silent.
 #include "audio/bogie_sound.h"
 
 #include <cmath>

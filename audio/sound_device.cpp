@@ -1,7 +1,6 @@
 // sound_device.cpp: creation of the sound device, its primary buffer (output format 22050 Hz,
-// 16-bit stereo) and listener, and the loading of a master sound from a WAV file into a 3-D
-// buffer that every emitter duplicates.
-// Depends on app/application_state.h, audio/wave_file.h and DirectSound 8.
+// 16-bit stereo) and listener, and the loading of a master sound from a WAV file into a 3-D buffer
+// that every emitter duplicates.
 #include "audio/sound_device.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
-// sound_device.h: the sound device with its primary buffer and 3-D listener, and the master
-// sounds loaded from WAV files. Depends on app/application_state.h (the shared handles).
+// sound_device.h: the sound device with its primary buffer and 3-D listener, and the master sounds
+// loaded from WAV files.
 #pragma once
 
 #include "app/application_state.h"

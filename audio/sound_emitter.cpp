@@ -1,6 +1,5 @@
-// sound_emitter.cpp: moving an axle's clack emitter along the track and playing it.
-// An emitter built without its master has no buffer and stays silent.
-// Depends on audio/sound_emitter.h and the scene's track (sim/track.h).
+// sound_emitter.cpp: moving an axle's clack emitter along the track and playing it. An emitter
+// built without its master has no buffer and stays silent.
 #include "audio/sound_emitter.h"
 
 void SoundEmitter::moveTo(TrackPosition position, bool clacks) {

@@ -1,6 +1,5 @@
-// sound_emitter.h: a positional wheel clack, one per axle: a duplicate of the clack master
-// that plays at the axle's point each time the axle passes a rail joint.
-// Depends on dsound.h and sim/track.h.
+// sound_emitter.h: a positional wheel clack, one per axle: a duplicate of the clack master that
+// plays at the axle's point each time the axle passes a rail joint.
 #pragma once
 
 #include <dsound.h>

@@ -1,8 +1,7 @@
-// wave_file.cpp: the RIFF/WAVE reader. It finds the "fmt " and "data" chunks inside the
-// "RIFF" chunk of form "WAVE" and copies samples straight out of the service's I/O buffer.
-// Every size taken from the file is checked against the chunk that holds it and the file's
-// length, so a malformed file can neither overrun a buffer nor ask for unbounded memory.
-// Depends on windows.h (resources) and mmsystem.h (mmio).
+// wave_file.cpp: the RIFF/WAVE reader. It finds the "fmt " and "data" chunks inside the "RIFF"
+// chunk of form "WAVE" and copies samples straight out of the service's I/O buffer. Every size
+// taken from the file is checked against the chunk that holds it and the file's length, so a
+// malformed file can neither overrun a buffer nor ask for unbounded memory.
 #include "audio/wave_file.h"
 
 #include <cstdlib>

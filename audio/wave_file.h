@@ -1,7 +1,6 @@
-// wave_file.h: WaveFile reads a RIFF/WAVE sound through the multimedia file services: its
-// format record, the size of its sample data and the samples themselves. A file that cannot
-// be opened is looked for among the program's resources and read from memory.
-// Depends on windows.h and mmsystem.h.
+// wave_file.h: WaveFile reads a RIFF/WAVE sound through the multimedia file services: its format
+// record, the size of its sample data and the samples themselves. A file that cannot be opened is
+// looked for among the program's resources and read from memory.
 #pragma once
 
 #include <windows.h>

@@ -4,14 +4,9 @@
 # launcher makes the working directory, with the desktop entry, the icons, the AppStream
 # metadata, the manual page and the documentation. On Windows a zip of the four programs with
 # `meshes` beside them and a README.txt. The version is the project's.
-# Needs VARNEL_DELIVERABLES, the programs' targets and the varnel_data target (tools/).
+# Needs VARNEL_PROGRAMS (the programs' targets) and the data folder of the varnel_data target.
 set(VARNEL_RELEASE_DATE 2026-12-08)
 set(VARNEL_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
-set(VARNEL_PROGRAMS)
-foreach(entry IN LISTS VARNEL_DELIVERABLES)
-    list(GET entry 0 name)
-    list(APPEND VARNEL_PROGRAMS ${name})
-endforeach()
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(VARNEL_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)

@@ -1,5 +1,5 @@
-// build_config.cpp: the build-time settings of one deliverable, chosen by the compile
-// definitions VARNEL_HARDWARE_VP and VARNEL_IMMEDIATE_PRESENT. Depends on d3d9.h for the values.
+// build_config.cpp: the build-time settings of one deliverable, chosen by the compile definitions
+// VARNEL_HARDWARE_VP and VARNEL_IMMEDIATE_PRESENT.
 #include "graphics/build_config.h"
 
 #include <d3d9.h>

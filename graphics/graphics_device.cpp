@@ -1,6 +1,4 @@
 // graphics_device.cpp: the Direct3D device of the main window and the fixed scene state.
-// Depends on app/application_state.h (window and device handles), graphics/build_config.h
-// (vertex processing flag and presentation interval of the build) and d3d9.h.
 #include "graphics/graphics_device.h"
 
 #include "app/application_state.h"

@@ -1,5 +1,4 @@
 // hud.cpp: the overlay layout of the program and the per-frame readouts.
-// Depends on: graphics/text_overlay.h, app/application_state.h, app/scene_objects.h, mmsystem.h.
 #include "graphics/hud.h"
 
 #include "app/scene_objects.h"

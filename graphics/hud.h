@@ -1,8 +1,6 @@
 // hud.h: the program's overlay layout and its readouts (frame rate, speeds, car, train type).
-// buildHud creates appState.overlay and the five item handles through which values are
-// written; updateReadouts refreshes the frame rate and the current speed once per frame.
-// Depends on: graphics/text_overlay.h, app/application_state.h (overlay and frame-rate
-// counter), app/scene_objects.h (the train's speed), mmsystem.h (timeGetTime).
+// buildHud creates appState.overlay and the five item handles through which values are written;
+// updateReadouts refreshes the frame rate and the current speed once per frame.
 #pragma once
 
 #include "graphics/text_overlay.h"

@@ -1,5 +1,4 @@
 // mesh_model.cpp: loads a MeshModel's mesh and material textures.
-// Depends on D3DXLoadMeshFromXA, the graphics device of appState and the scene's TextureCache.
 #include "graphics/mesh_model.h"
 
 #include <cstdio>

@@ -1,6 +1,5 @@
-// mesh_model.h: a mesh loaded from an .X file of the meshes folder, with the texture
-// cache index of each of its (at most three) materials.
-// Depends on d3dx9.h (mesh loading) and graphics/texture_cache.h (the shared textures).
+// mesh_model.h: a mesh loaded from an .X file of the meshes folder, with the texture cache index of
+// each of its (at most three) materials.
 #pragma once
 
 #include <d3dx9.h>

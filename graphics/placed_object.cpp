@@ -1,6 +1,4 @@
-// placed_object.cpp: draws a placed object with the world transform of its point and
-// heading. Depends on the D3DX matrix helpers, the graphics device of appState and the
-// scene's TextureCache.
+// placed_object.cpp: draws a placed object with the world transform of its point and heading.
 #include "graphics/placed_object.h"
 
 #include "app/application_state.h"

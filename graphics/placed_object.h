@@ -1,5 +1,5 @@
-// placed_object.h: the leading fields of every drawn thing (track segment, bogie, car):
-// the model it shows and its point and heading on the ground. Depends on mesh_model.h.
+// placed_object.h: the leading fields of every drawn thing (track segment, bogie, car): the model
+// it shows and its point and heading on the ground.
 #pragma once
 
 #include "graphics/mesh_model.h"

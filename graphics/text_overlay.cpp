@@ -1,7 +1,6 @@
-// text_overlay.cpp: building, drawing and freeing the text overlay.
-// Texts are kept in fixed 100-character buffers; anything longer is cut at 99 characters so
-// that no buffer, including the 200-character line built for label-and-value items, overflows.
-// Depends on: d3dx9.h (D3DXCreateFontA, ID3DXFont::DrawTextA), windows.h (SetRect).
+// text_overlay.cpp: building, drawing and freeing the text overlay. Texts are kept in fixed
+// 100-character buffers; anything longer is cut at 99 characters so that no buffer, including the
+// 200-character line built for label-and-value items, overflows.
 #include "graphics/text_overlay.h"
 
 #include <cstdarg>

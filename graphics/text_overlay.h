@@ -1,8 +1,7 @@
-// text_overlay.h: the head-up text overlay, a small table of text drawn over the scene.
-// A TextOverlay holds columns (TextGroups) at fixed pixel positions; each column holds lines
-// (TextItems) made of a label and a value on a numbered row. All text is drawn with one bold
-// Arial font of D3DX on the graphics device of appState.
-// Depends on: d3dx9.h (ID3DXFont), app/application_state.h (graphicsDevice).
+// text_overlay.h: the head-up text overlay, a small table of text drawn over the scene. A
+// TextOverlay holds columns (TextGroups) at fixed pixel positions; each column holds lines
+// (TextItems) made of a label and a value on a numbered row. All text is drawn with one bold Arial
+// font of D3DX on the graphics device of appState.
 #pragma once
 
 #include "app/application_state.h"

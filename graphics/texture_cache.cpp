@@ -1,5 +1,4 @@
 // texture_cache.cpp: finding and loading cached textures.
-// Depends on D3DXCreateTextureFromFileA and the graphics device of appState.
 #include "graphics/texture_cache.h"
 
 #include <cstring>

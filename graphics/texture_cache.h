@@ -1,5 +1,5 @@
-// texture_cache.h: the process-wide cache of textures named by mesh materials, so that a
-// texture file used by several meshes is loaded once. Depends on d3d9.h.
+// texture_cache.h: the process-wide cache of textures named by mesh materials, so that a texture
+// file used by several meshes is loaded once.
 #pragma once
 
 #include <d3d9.h>

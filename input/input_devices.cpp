@@ -1,8 +1,7 @@
-// input_devices.cpp: keyboard and mouse set-up and the per-frame key and mouse handling.
-// Keys: arrows select the car, Page Up/Down change the target speed in 10 km/h steps
-// (0 to 100 km/h), Enter switches the train type, Escape ends the program. The mouse steers
-// the orbit camera. Error texts are in Windows-1251 ("\xCE\xF8\xE8\xE1\xEA\xE0" = "Error").
-// Depends on: dinput.h, graphics/hud.h (readouts), app/scene_objects.h (train, camera).
+// input_devices.cpp: keyboard and mouse set-up and the per-frame key and mouse handling. Keys:
+// arrows select the car, Page Up/Down change the target speed in 10 km/h steps (0 to 100 km/h),
+// Enter switches the train type, Escape ends the program. The mouse steers the orbit camera. Error
+// texts are in Windows-1251 ("\xCE\xF8\xE8\xE1\xEA\xE0" = "Error").
 #include "input/input_devices.h"
 
 #include "graphics/hud.h"

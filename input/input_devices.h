@@ -1,7 +1,6 @@
-// input_devices.h: the DirectInput keyboard and mouse and the program's key bindings.
-// initInput creates the devices into appState (acquiring is left to window activation);
-// processInput turns one frame's key presses and mouse movement into actions.
-// Depends on: app/application_state.h, dinput.h.
+// input_devices.h: the DirectInput keyboard and mouse and the program's key bindings. initInput
+// creates the devices into appState (acquiring is left to window activation); processInput turns
+// one frame's key presses and mouse movement into actions.
 #pragma once
 
 #include "app/application_state.h"

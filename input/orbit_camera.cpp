@@ -1,6 +1,5 @@
-// orbit_camera.cpp: mouse steering, car selection and the per-frame view, projection and
-// sound listener. Depends on the D3DX matrix helpers, the graphics device and listener of
-// appState, the scene train (sim/train.h) and wrapAngle (sim/track.h).
+// orbit_camera.cpp: mouse steering, car selection and the per-frame view, projection and sound
+// listener.
 #include "input/orbit_camera.h"
 
 #include <cmath>

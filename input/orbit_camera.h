@@ -1,6 +1,5 @@
-// orbit_camera.h: the camera that orbits the selected car, steered by the mouse, and
-// sets the view and projection transforms each frame.
-// Depends on d3dx9.h (matrices), sim/train.h (the selected car) and sim/track.h (wrapAngle).
+// orbit_camera.h: the camera that orbits the selected car, steered by the mouse, and sets the view
+// and projection transforms each frame.
 #pragma once
 
 #include <windows.h>

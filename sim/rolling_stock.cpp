@@ -1,5 +1,4 @@
 // rolling_stock.cpp: construction and placement of bogies and cars on the scene's track.
-// Depends on sim/track.h (the scene's track).
 #include "sim/rolling_stock.h"
 
 #include <cmath>

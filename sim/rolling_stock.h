@@ -1,6 +1,5 @@
-// rolling_stock.h: the bogie and car types, and the placed bogies and cars that ride on
-// the track. Depends on sim/track.h, graphics/placed_object.h and dsound.h (the bogie's
-// running noise; its sound operations are defined with the sound emitters in audio/).
+// rolling_stock.h: the bogie and car types, and the placed bogies and cars that ride on the track.
+// The bogie's sound operations are defined with the sound emitters in audio/.
 #pragma once
 
 #include <dsound.h>

@@ -1,5 +1,5 @@
-// track.cpp: segment geometry, the loop of segments and the navigation along it, and the
-// scene's oval. Depends on graphics/placed_object.h for drawing.
+// track.cpp: segment geometry, the loop of segments and the navigation along it, and the scene's
+// oval.
 #include "sim/track.h"
 
 #include <cmath>

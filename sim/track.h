@@ -1,6 +1,6 @@
-// track.h: the closed loop of track segments and the navigation along it: points and
-// headings within a segment, moving a position along the loop, chord walks, locating a
-// distance and the rail-joint test. Depends on graphics/mesh_model.h and placed_object.h.
+// track.h: the closed loop of track segments and the navigation along it: points and headings
+// within a segment, moving a position along the loop, chord walks, locating a distance and the
+// rail-joint test.
 #pragma once
 
 #include "graphics/mesh_model.h"

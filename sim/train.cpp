@@ -1,6 +1,4 @@
 // train.cpp: the scene train's consist, placement and motion.
-// Depends on sim/rolling_stock.h (car types), sim/track.h (the scene's track),
-// app/application_state.h (which train), graphics/hud.h (train-type text) and timeGetTime.
 #include "sim/train.h"
 
 #include <cmath>

@@ -1,6 +1,5 @@
-// train.h: the one train of the program: its consist of cars, its placement on the
-// track from one distance along the loop, and its motion in real time.
-// Depends on sim/rolling_stock.h, sim/track.h and the multimedia timer.
+// train.h: the one train of the program: its consist of cars, its placement on the track from one
+// distance along the loop, and its motion in real time.
 #pragma once
 
 #include <windows.h>

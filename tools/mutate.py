@@ -40,7 +40,10 @@ EQUIVALENT_LIST = os.path.join(ROOT, "tools", "mutate-equivalent.txt")
 # Suites of varnel_tests that start the real programs or the Windows build under Wine.
 E2E_SUITES = ("DamagedData", "BadData", "OverlayInputEndToEnd", "ProgramStartUp",
               "ProgramShutdown", "ProgramPicture", "SoundEndToEnd", "WindowsProgramUnderWine")
-DELIVERABLES = ("swvp_immediate", "hwvp_default", "swvp_default", "hwvp_immediate")
+# One deliverable device test a program of programs.txt, named as tests/CMakeLists.txt names it.
+with open(os.path.join(ROOT, "programs.txt"), encoding="utf-8") as _rows:
+    DELIVERABLES = tuple(row.split()[0].removeprefix("varnel-").replace("-", "_")
+                         for row in _rows if row.strip() and not row.startswith("#"))
 LAYER_DIR = "platform"
 # The fast test programs, each as the target that builds it and its arguments; GoogleTest
 # programs stop at their first failure.

@@ -2,8 +2,9 @@
 # Fuzzes every kind of file the program reads with libFuzzer, under AddressSanitizer and UBSan:
 # the WAV reader, the multimedia file services in call sequences, .X mesh loading and texture
 # decoding. The targets share a bounded time (seconds for all of them, default 180) equally.
-# Seeds are written here or come from tests/fuzz/seeds, dictionaries from tests/fuzz; each
-# target keeps what it finds in its corpus folder for the next run. A finding fails the run.
+# Seeds are written by tests/fuzz/wave_seeds.cpp and here, or come from tests/fuzz/seeds,
+# dictionaries from tests/fuzz; each target keeps what it finds in its corpus folder for the
+# next run. A finding fails the run.
 # It first builds the targets in the build folder (the `fuzz` preset of CMakePresets.json).
 # Usage: tools/run-fuzz.sh [seconds] [build folder, default build/fuzz]
 set -euo pipefail
@@ -23,47 +24,14 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S "$root" --preset fuzz -B "$out" "${launcher[@]}" >"$out/configure.log" ||
     { cat "$out/configure.log"; exit 1; }
-cmake --build "$out" --target "${targets[@]}"
+cmake --build "$out" --target "${targets[@]}" wave_seeds
 
-# WAV seeds, also the file services' inputs. Bytes are built as printf escape text and written
-# by one printf at the end, so zero bytes survive; each chunk is given its contents and their
-# length in bytes.
+# WAV seeds, also the file services' inputs: written by wave_seeds (tests/fuzz/wave_seeds.cpp)
+# with the tests' RIFF writers, and the heads of the generated sounds.
 seeds="$out/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds/wave" "$seeds/texture"
-le16() { printf '\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)); }
-le32() { le16 $(($1 & 65535)); le16 $(($1 >> 16 & 65535)); }
-chunk() { # id, contents, length
-    printf '%s' "$1"; le32 "$3"; printf '%s' "$2"
-    if (($3 % 2)); then printf '\\x00'; fi
-}
-seed() { printf "$2" | head -c "${3:-1000000}" >"$seeds/wave/$1"; } # name, bytes, length limit
-pcm="$(le16 1; le16 1; le32 8000; le32 8000; le16 1; le16 8)" # 16 bytes
-adpcm="$(le16 2; le16 1; le32 8000; le32 4000; le16 1; le16 4; le16 2)xy" # 20 bytes
-data=abcdefghijklmnopqrstuvwxyz0123456789 # 36 bytes
-fmtChunk="$(chunk 'fmt ' "$pcm" 16)"     # 24 bytes
-dataChunk="$(chunk data "$data" 36)"     # 44 bytes
-seed valid.wav "RIFF$(le32 72)WAVE$fmtChunk$dataChunk"
-seed data-first.wav "RIFF$(le32 86)WAVE$dataChunk$(chunk LIST INFOx 5)$fmtChunk"
-seed extra-bytes.wav "RIFF$(le32 88)WAVE$(chunk 'fmt ' "$adpcm" 20)$(chunk fact "$(le32 36)" 4)$dataChunk"
-seed short-format.wav "RIFF$(le32 72)WAVE$(chunk 'fmt ' "$(le16 1; le16 1; le32 8000; le32 8000; le16 1)x" 15)$dataChunk"
-seed float-16.wav "RIFF$(le32 72)WAVE$(chunk 'fmt ' "$(le16 3; le16 1; le32 8000; le32 32000; le16 4; le16 32)" 16)$dataChunk"
-seed long-data.wav "RIFF$(le32 72)WAVE${fmtChunk}data$(le32 100000)$data"
-seed other-form.wav "RIFF$(le32 72)AVI $fmtChunk$dataChunk"
-seed truncated.wav "RIFF$(le32 72)WAVE$fmtChunk$dataChunk" 30
-# Each size field at the edges of the 32-bit range, and sizes that end their chunk at and past
-# 2^31 and 2^32 (the contents of "RIFF" begin at 8, "fmt " at 20, and "LIST" or "data" at 44).
-for size in 0 1 $((0x7FFFFFFF)) $((0x80000000)) $((0xFFFFFFFE)) $((0xFFFFFFFF)); do
-    seed "riff-$size.wav" "RIFF$(le32 "$size")WAVE$fmtChunk$dataChunk"
-    seed "fmt-$size.wav" "RIFF$(le32 72)WAVEfmt $(le32 "$size")$pcm$dataChunk"
-    seed "list-$size.wav" "RIFF$(le32 86)WAVE$fmtChunk$(printf 'LIST'; le32 "$size")INFOx\\x00$dataChunk"
-    seed "data-$size.wav" "RIFF$(le32 72)WAVE${fmtChunk}data$(le32 "$size")$data"
-done
-for end in $((0x7FFFFFFF)) $((0x80000000)) $((0x100000000)) $((0x100000000 + 12)); do
-    seed "riff-ends-$end.wav" "RIFF$(le32 $((end - 8)))WAVE$fmtChunk$dataChunk"
-    seed "list-ends-$end.wav" "RIFF$(le32 86)WAVE$fmtChunk$(printf 'LIST'; le32 $(((end - 44) & 0xFFFFFFFF)))INFOx\\x00$dataChunk"
-    seed "data-ends-$end.wav" "RIFF$(le32 72)WAVE${fmtChunk}data$(le32 $(((end - 44) & 0xFFFFFFFF)))$data"
-done
+"$out/wave_seeds" "$seeds/wave"
 for sound in "$root"/build/linux/meshes/*.wav; do
     if [ -f "$sound" ]; then head -c 20000 "$sound" >"$seeds/wave/$(basename "$sound")"; fi
 done

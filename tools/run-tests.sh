@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test of a build folder, under Xvfb when there is no display; when a second build
-# folder is given (the sanitizer build), runs its tests too with sanitizer findings as failures.
+# The whole test run of `make test`: fuzzes every file format (tools/run-fuzz.sh, in
+# build/fuzz), runs every test of a build folder (under Xvfb when there is no display), runs
+# every benchmark briefly (tools/run-benchmarks.sh), runs the layer's API tests built for
+# Windows under Wine (tools/run-wine-tests.sh) for each Windows build there is, and, when a
+# second build folder is given (the sanitizer build), runs its tests too with sanitizer
+# findings as failures. Any failure ends the run with a failure.
 # Usage: tools/run-tests.sh [build folder, default build/linux] [sanitizer build folder]
 set -euo pipefail
 build=${1:-build/linux}

@@ -1,5 +1,5 @@
-// d3dx9_buffer.cpp: ID3DXBuffer, a reference-counted block of bytes that the mesh loader
-// hands out (materials, adjacency, effect instances). Depends on d3dx9.h and com_object.h.
+// d3dx9_buffer.cpp: ID3DXBuffer, a reference-counted block of bytes that the mesh loader hands out
+// (materials, adjacency, effect instances).
 #include <d3dx9.h>
 
 #include "com_object.h"

@@ -1,6 +1,5 @@
-// d3dx9_math.cpp: matrix and vector helpers of d3dx9.h in the row-vector convention
-// (a point is a row vector multiplied by the matrix on its right), single precision.
-// Depends on d3dx9.h and <cmath> only.
+// d3dx9_math.cpp: matrix and vector helpers of d3dx9.h in the row-vector convention (a point is a
+// row vector multiplied by the matrix on its right), single precision.
 #include <d3dx9.h>
 
 #include <cmath>

@@ -42,6 +42,9 @@
 
 #include <windows.h>
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
+
 // Colours, vectors, matrices and rectangles.
 typedef DWORD D3DCOLOR;
 #define D3DCOLOR_ARGB(a, r, g, b)                                                                  \
@@ -868,3 +871,5 @@ typedef IDirect3DIndexBuffer9* LPDIRECT3DINDEXBUFFER9;
 // Creates the Direct3D object; null when SDKVersion is not D3D_SDK_VERSION or when no display
 // or OpenGL library is available.
 IDirect3D9* WINAPI Direct3DCreate9(UINT SDKVersion);
+
+} // extern "C"

@@ -10,6 +10,9 @@
 #include <windows.h>
 #include <d3d9.h>
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
+
 #define D3DX_PI ((FLOAT)3.141592654f)
 
 // Result codes of the utility library.
@@ -308,3 +311,5 @@ HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 device, INT height, UINT width,
                                DWORD quality, DWORD pitchAndFamily, LPCSTR faceName,
                                LPD3DXFONT* font);
 #define D3DXCreateFont D3DXCreateFontA
+
+} // extern "C"

@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
+
 #ifndef DIRECTINPUT_VERSION
 #define DIRECTINPUT_VERSION 0x0800
 #endif
@@ -311,3 +314,5 @@ HRESULT WINAPI DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid
 #define DIK_RIGHTARROW DIK_RIGHT
 #define DIK_DOWNARROW DIK_DOWN
 #define DIK_PGDN DIK_NEXT
+
+} // extern "C"

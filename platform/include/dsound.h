@@ -8,6 +8,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
+
 typedef float D3DVALUE;
 typedef D3DVALUE* LPD3DVALUE;
 
@@ -188,3 +191,5 @@ typedef IDirectSound8* LPDIRECTSOUND8;
 
 // Opens the default playback device (device must be null); DSERR_NODRIVER when there is none.
 HRESULT WINAPI DirectSoundCreate8(LPCGUID device, LPDIRECTSOUND8* directSound, LPUNKNOWN outer);
+
+} // extern "C"

@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
+
 typedef UINT MMRESULT;
 #define MMSYSERR_NOERROR 0
 #define MMSYSERR_INVALHANDLE 5
@@ -151,3 +154,5 @@ MMRESULT WINAPI mmioSetInfo(HMMIO file, LPCMMIOINFO info, UINT flags);
 MMRESULT WINAPI mmioAdvance(HMMIO file, LPMMIOINFO info, UINT flags);
 MMRESULT WINAPI mmioDescend(HMMIO file, LPMMCKINFO chunk, const MMCKINFO* parent, UINT flags);
 MMRESULT WINAPI mmioAscend(HMMIO file, LPMMCKINFO chunk, UINT flags);
+
+} // extern "C"

@@ -130,6 +130,8 @@ inline bool operator!=(const GUID& a, const GUID& b) {
 #define IsEqualGUID(a, b) ((a) == (b))
 #define IsEqualIID(a, b) ((a) == (b))
 
+// The functions and objects have C linkage, as in the system's own headers.
+extern "C" {
 extern const GUID GUID_NULL;
 extern const IID IID_IUnknown;
 
@@ -311,5 +313,7 @@ LPVOID WINAPI LockResource(HGLOBAL data);
 // The program's entry point, defined by the program and called by main().
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine,
                    int showCommand);
+
+} // extern "C"
 
 #include <mmsystem.h>

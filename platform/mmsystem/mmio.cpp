@@ -1,12 +1,10 @@
-// mmio.cpp: the multimedia file services (mmio) for reading RIFF files from disk or from
-// memory. A file is read through an I/O buffer that the caller may reach directly with
-// mmioGetInfo / mmioAdvance / mmioSetInfo; a memory file's buffer is the memory itself.
-// Offsets are 32-bit LONGs: a file longer than their range is refused at open, and every
-// chunk end is computed wide and checked against that range, so the chunk walk can neither
-// wrap around nor step backwards. A chunk may declare an end past the end of the file, as
-// writers cut short leave it: it is found, and reads in it stop at the end of the file.
-// Depends on platform/include/mmsystem.h, file_path.h (Windows-style paths) and POSIX file
-// reads (pread).
+// mmio.cpp: the multimedia file services (mmio) for reading RIFF files from disk or from memory. A
+// file is read through an I/O buffer that the caller may reach directly with mmioGetInfo /
+// mmioAdvance / mmioSetInfo; a memory file's buffer is the memory itself. Offsets are 32-bit LONGs:
+// a file longer than their range is refused at open, and every chunk end is computed wide and
+// checked against that range, so the chunk walk can neither wrap around nor step backwards. A chunk
+// may declare an end past the end of the file, as writers cut short leave it: it is found, and
+// reads in it stop at the end of the file.
 #include <mmsystem.h>
 
 #include <fcntl.h>

@@ -1,7 +1,7 @@
-// entry.cpp: the process entry point. Calls the program's WinMain with the module handle and
-// the command line after the program name (arguments joined by spaces), and returns its
-// result as the exit code. Before that, tells the C library to keep the heap's free top.
-// Depends on: window.cpp (GetModuleHandleA).
+// entry.cpp: the process entry point. Calls the program's WinMain with the module handle and the
+// command line after the program name (arguments joined by spaces), and returns its result as the
+// exit code. Before that, tells the C library to keep the heap's free top. GetModuleHandleA comes
+// from window.cpp.
 #include <windows.h>
 
 #include <malloc.h>

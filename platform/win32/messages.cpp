@@ -1,7 +1,6 @@
-// messages.cpp: the calling thread's message queue and the message functions: posting,
-// peeking (which first reads the window system's events), dispatching, sending, the quit
-// request and the default window procedure.
-// Depends on: window_internal.h (window procedures, window-system events), timer.cpp.
+// messages.cpp: the calling thread's message queue and the message functions: posting, peeking
+// (which first reads the window system's events), dispatching, sending, the quit request and the
+// default window procedure. Message times are timeGetTime's (platform/mmsystem/timer.cpp).
 #include "window_internal.h"
 
 #include <cstring>

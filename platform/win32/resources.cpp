@@ -1,6 +1,5 @@
-// resources.cpp: resources of the program's own module. The Linux build embeds none, so
-// nothing is found and the companions fail on the null handles they are given.
-// Depends on: nothing.
+// resources.cpp: resources of the program's own module. The Linux build embeds none, so nothing is
+// found and the companions fail on the null handles they are given.
 #include <windows.h>
 
 HRSRC WINAPI FindResourceA(HMODULE, LPCSTR, LPCSTR) {

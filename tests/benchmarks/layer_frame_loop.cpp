@@ -8,17 +8,12 @@
 
 #include <cstdlib>
 
+#include "support/hidden_window.h"
+
 int main(int argc, char** argv) {
     const DWORD milliseconds = DWORD((argc > 1 ? std::atof(argv[1]) : 10.0) * 1000.0);
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "LayerFrameLoop";
-    RegisterClassExA(&windowClass);
-    appState.mainWindow =
-        CreateWindowExA(0, "LayerFrameLoop", "Varnel", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768,
-                        nullptr, nullptr, windowClass.hInstance, nullptr);
+    HiddenWindow window(1024, 768);
+    appState.mainWindow = window.handle;
     if (FAILED(createGraphicsDevice()))
         return 1;
     ShowWindow(appState.mainWindow, SW_SHOWDEFAULT);
@@ -40,6 +35,5 @@ int main(int argc, char** argv) {
     }
     appState.graphicsDevice->Release();
     appState.direct3D->Release();
-    DestroyWindow(appState.mainWindow);
     return 0;
 }

@@ -11,25 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "support/hidden_window.h"
+
 namespace {
 
 const char* const meshNames[] = {"SegStraight.X", "SegTurnLeft.X", "CarTruck.X",
                                  "GoodsCar.X",    "Cistern.X",     "PseudoPassengerCar.X"};
 
 struct Device {
-    HWND window = nullptr;
+    HiddenWindow window{320, 240};
     IDirect3D9* direct3D = nullptr;
     IDirect3DDevice9* device = nullptr;
 
     Device() {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "MeshLoadBenchmark";
-        RegisterClassExA(&windowClass);
-        window = CreateWindowExA(0, "MeshLoadBenchmark", "benchmark", WS_OVERLAPPEDWINDOW, 0, 0,
-                                 320, 240, nullptr, nullptr, windowClass.hInstance, nullptr);
         direct3D = Direct3DCreate9(D3D_SDK_VERSION);
         if (direct3D == nullptr)
             return;
@@ -38,11 +32,11 @@ struct Device {
         parameters.BackBufferHeight = 201;
         parameters.BackBufferFormat = D3DFMT_X8R8G8B8;
         parameters.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        parameters.hDeviceWindow = window;
+        parameters.hDeviceWindow = window.handle;
         parameters.Windowed = TRUE;
         parameters.EnableAutoDepthStencil = TRUE;
         parameters.AutoDepthStencilFormat = D3DFMT_D16;
-        direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+        direct3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window.handle,
                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &device);
     }
     ~Device() {
@@ -50,8 +44,6 @@ struct Device {
             device->Release();
         if (direct3D != nullptr)
             direct3D->Release();
-        DestroyWindow(window);
-        UnregisterClassA("MeshLoadBenchmark", GetModuleHandleA(nullptr));
     }
 };
 

@@ -8,18 +8,13 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
+#include "support/hidden_window.h"
+
 namespace {
 
 bool setUpScene() {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "OverlayBenchmark";
-    RegisterClassExA(&windowClass);
-    appState.mainWindow =
-        CreateWindowExA(0, "OverlayBenchmark", "Overlay benchmark", WS_OVERLAPPEDWINDOW, 50, 50,
-                        1024, 768, nullptr, nullptr, windowClass.hInstance, nullptr);
+    static HiddenWindow window(1024, 768, DefWindowProcA, 50, 50);
+    appState.mainWindow = window.handle;
     ShowWindow(appState.mainWindow, SW_SHOWDEFAULT);
     if (FAILED(createGraphicsDevice()))
         return false;

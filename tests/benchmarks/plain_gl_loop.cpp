@@ -9,31 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/gl_window.h"
+
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "plain_gl_loop: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    // The framebuffer of the program's window: 8-bit RGBA, 24-bit depth, no stencil.
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     // The client area of a 1024 x 768 window with the standard frame.
-    SDL_Window* window = SDL_CreateWindow("plain_gl_loop", 0, 0, 1008, 729, SDL_WINDOW_OPENGL);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    if (context == nullptr) {
-        std::fprintf(stderr, "plain_gl_loop: %s\n", SDL_GetError());
+    SDL_Window* window = openGlWindow("plain_gl_loop", 1008, 729, 0);
+    if (window == nullptr)
         return 1;
-    }
-    SDL_GL_SetSwapInterval(0);
 
     const Uint64 frequency = SDL_GetPerformanceFrequency();
     const Uint64 start = SDL_GetPerformanceCounter();
@@ -64,7 +47,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame rate: %.1f fps average over %llu frames in %.1f s\n",
                  double(totalFrames) / elapsed, static_cast<unsigned long long>(totalFrames),
                  elapsed);
-    SDL_GL_DeleteContext(context);
+    SDL_GL_DeleteContext(SDL_GL_GetCurrentContext());
     SDL_DestroyWindow(window);
     SDL_Quit();
     return 0;

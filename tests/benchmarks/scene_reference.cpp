@@ -1,25 +1,22 @@
-// scene_reference.cpp: the program's scene drawn with SDL2 and OpenGL alone, without the
-// Direct3D layer, as the limit for tools/bench-frame-rate.sh. The same generated meshes and
-// textures (with the same 2 x 2 box mip chains), the same track, train motion and orbit camera
-// from the system's own logic (sim/, input/), the same light, material, culling, depth test
-// and trilinear filter, and the same draw order: each mesh in static vertex and index buffers,
-// one draw per material. The text overlay is not drawn. Lighting and texturing come from
-// OpenGL's fixed-function pipeline or, with --shaders, from a pair of shaders that compute
-// only what this scene needs (one directional light, ambient, texture times lit colour).
-// Usage: scene_reference [--shaders] <seconds>
-//        scene_reference --without texturing|fragments|drawing <seconds>
-//        scene_reference [--shaders] --picture <out.ppm> <train position> <yaw> <pitch> <distance>
-//        scene_reference --overdraw <train position> <yaw> <pitch> <distance>
-// The first form runs the start view as the program does, printing "frame rate: <fps> fps"
-// every 2 seconds on stderr; with --without, it leaves out one part of the frame's work, to
-// show what that part costs: the texture sampling, everything after the vertices are
-// transformed, lit and clipped (a one-pixel scissor, which drops each triangle before its
-// set-up and binning and limits the clear to that pixel), or all drawing (the same scissor and
-// no draw calls: the present and the loop). The second draws one still
-// picture and writes it as a PPM file; the third draws one picture counting fragments in the
-// stencil buffer and prints, per pixel, how many reached the depth test (rasterized) and how many
-// passed it (shaded). Runs in the folder that holds meshes/. Depends on SDL2, SDL2_image, OpenGL,
-// the scene logic of varnel_system and the layer's .X reader (a file parser, no drawing).
+// scene_reference.cpp: the program's scene drawn with SDL2 and OpenGL alone, without the Direct3D
+// layer, as the limit for tools/bench-frame-rate.sh. The same generated meshes and textures (with
+// the same 2 x 2 box mip chains), the same track, train motion and orbit camera from the system's
+// own logic (sim/, input/), the same light, material, culling, depth test and trilinear filter, and
+// the same draw order: each mesh in static vertex and index buffers, one draw per material. The
+// text overlay is not drawn. Lighting and texturing come from OpenGL's fixed-function pipeline or,
+// with --shaders, from a pair of shaders that compute only what this scene needs (one directional
+// light, ambient, texture times lit colour). Usage: scene_reference [--shaders] <seconds>
+// scene_reference --without texturing|fragments|drawing <seconds> scene_reference [--shaders]
+// --picture <out.ppm> <train position> <yaw> <pitch> <distance> scene_reference --overdraw <train
+// position> <yaw> <pitch> <distance> The first form runs the start view as the program does,
+// printing "frame rate: <fps> fps" every 2 seconds on stderr; with --without, it leaves out one
+// part of the frame's work, to show what that part costs: the texture sampling, everything after
+// the vertices are transformed, lit and clipped (a one-pixel scissor, which drops each triangle
+// before its set-up and binning and limits the clear to that pixel), or all drawing (the same
+// scissor and no draw calls: the present and the loop). The second draws one still picture and
+// writes it as a PPM file; the third draws one picture counting fragments in the stencil buffer and
+// prints, per pixel, how many reached the depth test (rasterized) and how many passed it (shaded).
+// Runs in the folder that holds meshes/.
 #include "app/scene_objects.h"
 #include "platform/d3dx9/x_file_reader.h"
 
@@ -37,6 +34,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "support/gl_window.h"
 
 namespace {
 
@@ -464,28 +463,9 @@ int main(int argc, char** argv) {
     // The same heap setting as the program's entry point, so that the renderer's per-frame
     // memory costs both the same.
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "scene_reference: %s\n", SDL_GetError());
+    SDL_Window* window = openGlWindow("scene_reference", width, height, overdraw ? 8 : 0);
+    if (window == nullptr)
         return 1;
-    }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, overdraw ? 8 : 0);
-    SDL_Window* window =
-        SDL_CreateWindow("scene_reference", 0, 0, width, height, SDL_WINDOW_OPENGL);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    if (context == nullptr) {
-        std::fprintf(stderr, "scene_reference: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_GL_SetSwapInterval(0);
 
     // The program's start-up: track, types, the freight train at 500 and the camera.
     buildTrack();
@@ -559,7 +539,7 @@ int main(int argc, char** argv) {
         }
     }
     train.clear();
-    SDL_GL_DeleteContext(context);
+    SDL_GL_DeleteContext(SDL_GL_GetCurrentContext());
     SDL_DestroyWindow(window);
     SDL_Quit();
     return status;

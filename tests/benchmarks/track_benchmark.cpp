@@ -23,23 +23,23 @@ TrackPosition positionAt(int step) {
     return positions[step % positionCount];
 }
 
-void BM_TrackAdvance(benchmark::State& state) {
+// One walk from each of a run of positions round the loop.
+template <typename Walk> void walkFromEachPosition(benchmark::State& state, Walk walk) {
     buildOnce();
     int step = 0;
     for (auto _ : state) {
-        TrackPosition position = track.advance(positionAt(step++), -384.0);
+        TrackPosition position = walk(positionAt(step++));
         benchmark::DoNotOptimize(position);
     }
+}
+
+void BM_TrackAdvance(benchmark::State& state) {
+    walkFromEachPosition(state, [](TrackPosition from) { return track.advance(from, -384.0); });
 }
 BENCHMARK(BM_TrackAdvance);
 
 void BM_TrackChordBack(benchmark::State& state) {
-    buildOnce();
-    int step = 0;
-    for (auto _ : state) {
-        TrackPosition position = track.chordBack(positionAt(step++), 1280.0);
-        benchmark::DoNotOptimize(position);
-    }
+    walkFromEachPosition(state, [](TrackPosition from) { return track.chordBack(from, 1280.0); });
 }
 BENCHMARK(BM_TrackChordBack);
 

@@ -3,21 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include "app/scene_objects.h"
+#include "support/scene_setup.h"
 
 namespace {
 
 void BM_FreightTrainUpdate(benchmark::State& state) {
-    if (track.segmentCount == 0) {
-        buildTrack();
-        buildRollingStockTypes();
-    }
-    train.clear();
-    buildConsist();
-    train.place(500.0, false);
-    train.speed = trainMaximumSpeed;
-    train.targetSpeed = trainMaximumSpeed;
     DWORD now = 0;
-    train.resetClockAt(now);
+    runFreightTrainAtTopSpeed(now);
     for (auto _ : state) {
         // One 16 ms frame per step, so the train keeps going round the loop.
         now += 16;

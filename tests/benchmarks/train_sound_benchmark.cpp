@@ -11,15 +11,11 @@
 #include "app/scene_objects.h"
 #include "audio/sound_device.h"
 
-#include "../sound_test_window.h"
+#include "support/hidden_window.h"
+#include "support/release.h"
+#include "support/scene_setup.h"
 
 namespace {
-
-void release(auto*& object) {
-    if (object)
-        object->Release();
-    object = nullptr;
-}
 
 bool openSound() {
     appState.mainWindow = soundTestWindow();
@@ -30,28 +26,18 @@ bool openSound() {
 }
 
 void closeSound() {
-    release(appState.clackSound);
-    release(appState.runningSound);
-    release(appState.listener);
-    release(appState.primaryBuffer);
-    release(appState.soundDevice);
+    releaseInterface(appState.clackSound);
+    releaseInterface(appState.runningSound);
+    releaseInterface(appState.listener);
+    releaseInterface(appState.primaryBuffer);
+    releaseInterface(appState.soundDevice);
 }
 
 // The freight train at full speed; each step is one 16 ms frame, so the train keeps going
 // round the loop and every axle crosses a joint about every 56 steps.
 void runTrain(benchmark::State& state, bool commit) {
-    if (track.segmentCount == 0) {
-        buildTrack();
-        buildRollingStockTypes();
-    }
-    appState.passengerTrain = false;
-    train.clear();
-    buildConsist();
-    train.place(500.0, false);
-    train.speed = trainMaximumSpeed;
-    train.targetSpeed = trainMaximumSpeed;
     DWORD now = 0;
-    train.resetClockAt(now);
+    runFreightTrainAtTopSpeed(now);
     for (auto _ : state) {
         now += 16;
         train.updateAt(now);
@@ -73,24 +59,22 @@ void FreightUpdateSilent(benchmark::State& state) {
     runTrain(state, false);
 }
 
-void FreightUpdateWithSound(benchmark::State& state) {
-    if (!openSound()) {
-        closeSound();
+// The same with the program's sound device and masters, committing each frame's deferred
+// changes when `commit`.
+void runTrainWithSound(benchmark::State& state, bool commit) {
+    if (openSound())
+        runTrain(state, commit);
+    else
         state.SkipWithError("no sound device");
-        return;
-    }
-    runTrain(state, false);
     closeSound();
 }
 
+void FreightUpdateWithSound(benchmark::State& state) {
+    runTrainWithSound(state, false);
+}
+
 void FreightUpdateWithSoundAndCommit(benchmark::State& state) {
-    if (!openSound()) {
-        closeSound();
-        state.SkipWithError("no sound device");
-        return;
-    }
-    runTrain(state, true);
-    closeSound();
+    runTrainWithSound(state, true);
 }
 
 } // namespace

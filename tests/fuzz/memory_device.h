@@ -1,8 +1,7 @@
-// memory_device.h: a Direct3D 9 device for the fuzz targets that keeps textures, vertex and
-// index buffers in plain memory, so the layer's mesh and texture loaders run without a window
-// or OpenGL. Every other call fails with D3DERR_INVALIDCALL. Draw calls are checked against
-// the bound buffers: a range outside them stops the run.
-// Depends on d3d9.h and com_object.h.
+// memory_device.h: a Direct3D 9 device for the fuzz targets that keeps textures, vertex and index
+// buffers in plain memory, so the layer's mesh and texture loaders run without a window or OpenGL.
+// Every other call fails with D3DERR_INVALIDCALL. Draw calls are checked against the bound buffers:
+// a range outside them stops the run.
 #pragma once
 
 #include <d3d9.h>

@@ -18,7 +18,7 @@
 
 #include "memory_device.h"
 #include "scratch_file.h"
-#include "tests/x_file_encodings.h"
+#include "tests/support/x_file_encodings.h"
 #include "x_count_mutator.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // program_runner.h: starts one of the built programs as a person would (working directory the
 // build folder, where `meshes` is, or another folder given), with extra environment settings
-// and arguments, and collects its standard error and exit code. For the end-to-end tests.
+// and arguments, and collects its standard error and exit code. For the end-to-end tests,
+// which also count what a program wrote with countOf.
 #pragma once
 
 #include <string>
@@ -44,3 +45,11 @@ private:
     std::string errorFile;
     std::string spawnError;
 };
+
+// How many times `part` stands in `text`, overlapping ones included.
+inline int countOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}

@@ -1,8 +1,9 @@
-// x_display.cpp: XDisplay on Xlib.
+// x_display.cpp: XDisplay on Xlib, and typing through xdotool.
 #include "support/x_display.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include <X11/Xlib.h>
@@ -127,4 +128,19 @@ bool XDisplay::capture(unsigned long window, WindowPicture& picture) {
                 0xFF000000u | (static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xFFFFFFu);
     XDestroyImage(image);
     return true;
+}
+
+void pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool xdotool(const std::string& arguments) {
+    return std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void typeKey(unsigned long window, const char* name, int times) {
+    for (int i = 0; i < times; ++i) {
+        xdotool("key --window " + std::to_string(window) + " " + name);
+        pause(80);
+    }
 }

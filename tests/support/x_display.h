@@ -1,6 +1,6 @@
 // x_display.h: what a person sees and does on the X display, for the end-to-end tests: finding
-// a program's window by its title, asking it to close as a window manager does, and taking a
-// picture of it.
+// a program's window by its title, asking it to close as a window manager does, taking a
+// picture of it, and typing and moving the mouse on it with xdotool.
 #pragma once
 
 #include <cstdint>
@@ -36,3 +36,10 @@ public:
 private:
     struct _XDisplay* display = nullptr;
 };
+
+// Waits so long.
+void pause(int milliseconds);
+// Runs xdotool with these arguments, its output discarded; true when it succeeded.
+bool xdotool(const std::string& arguments);
+// Presses and releases a key `times` times as separate strokes, 80 ms apart, as a person would.
+void typeKey(unsigned long window, const char* name, int times = 1);

@@ -1,6 +1,6 @@
-// centre_line.h: the centre line of a track segment (a straight along +x or a left turn about
-// (0, 0, radius)) with the points and directions measured along, to the left of and above it,
-// which the track and its scenery are built along. Depends on mesh_builder.h.
+// centre_line.h: the centre line of a track segment (a straight along +x or a left turn about (0,
+// 0, radius)) with the points and directions measured along, to the left of and above it, which the
+// track and its scenery are built along.
 #pragma once
 
 #include "mesh_builder.h"

@@ -1,5 +1,4 @@
 // image.cpp: drawing helpers, tileable value noise and the 24-bit BMP writer.
-// Depends on image.h, random.h and the C standard I/O.
 #include "image.h"
 
 #include "random.h"

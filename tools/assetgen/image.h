@@ -1,5 +1,5 @@
 // image.h: an RGB picture with floating-point channels, tileable value noise for procedural
-// textures, and the 24-bit BMP writer. Depends on random.h.
+// textures, and the 24-bit BMP writer.
 #pragma once
 
 #include <string>

@@ -1,6 +1,5 @@
-// main.cpp: the data generator. Writes the six meshes, their textures and the two sounds into
-// the folder given on the command line (created if missing). Exits non-zero on any failure.
-// Depends on the mesh, texture and sound builders of this folder.
+// main.cpp: the data generator. Writes the six meshes, their textures and the two sounds into the
+// folder given on the command line (created if missing). Exits non-zero on any failure.
 #include "rolling_stock_meshes.h"
 #include "sounds.h"
 #include "textures.h"

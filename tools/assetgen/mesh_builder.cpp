@@ -1,5 +1,4 @@
 // mesh_builder.cpp: triangle collection with winding control and the text .X writer.
-// Depends on mesh_builder.h and the C standard I/O.
 #include "mesh_builder.h"
 
 #include <cmath>

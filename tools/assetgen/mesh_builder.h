@@ -1,6 +1,5 @@
-// mesh_builder.h: collects the vertices and triangles of one mesh, sorted by material, and
-// writes them as a text .X file (Mesh with normals, texture coordinates and a material list).
-// Depends on the standard library only.
+// mesh_builder.h: collects the vertices and triangles of one mesh, sorted by material, and writes
+// them as a text .X file (Mesh with normals, texture coordinates and a material list).
 #pragma once
 
 #include <array>

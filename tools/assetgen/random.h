@@ -1,5 +1,5 @@
-// random.h: a small seeded pseudo-random generator (xorshift64*), so that every build writes
-// the same bytes whatever the standard library. Depends on nothing.
+// random.h: a small seeded pseudo-random generator (xorshift64*), so that every build writes the
+// same bytes whatever the standard library.
 #pragma once
 
 #include <cstdint>

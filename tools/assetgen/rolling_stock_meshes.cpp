@@ -1,6 +1,5 @@
-// rolling_stock_meshes.cpp: a two-axle bogie and three car bodies (box van, tank wagon,
-// passenger coach) on a common underframe with buffers. World units, 128 per metre.
-// Depends on mesh_builder.h, shapes.h and textures.h.
+// rolling_stock_meshes.cpp: a two-axle bogie and three car bodies (box van, tank wagon, passenger
+// coach) on a common underframe with buffers. World units, 128 per metre.
 #include "rolling_stock_meshes.h"
 
 #include "shapes.h"

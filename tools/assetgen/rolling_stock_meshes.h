@@ -1,4 +1,4 @@
-// rolling_stock_meshes.h: the bogie and the three car bodies. Depends on mesh_builder.h.
+// rolling_stock_meshes.h: the bogie and the three car bodies.
 #pragma once
 
 #include "mesh_builder.h"

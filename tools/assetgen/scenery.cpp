@@ -1,9 +1,8 @@
-// scenery.cpp: the ground and the sky wall of one track segment.
-// The grass takes its texture coordinates from the segment's own x and z, one repeat per
-// grassTile. Every segment stands at a multiple of the tile and at a multiple of a quarter
-// turn, and the grass picture looks the same turned by a quarter (textures.cpp), so the grass
-// of all placed segments reads as one plane without seams and at one scale everywhere.
-// Depends on centre_line.h, scenery.h and textures.h.
+// scenery.cpp: the ground and the sky wall of one track segment. The grass takes its texture
+// coordinates from the segment's own x and z, one repeat per grassTile. Every segment stands at a
+// multiple of the tile and at a multiple of a quarter turn, and the grass picture looks the same
+// turned by a quarter (textures.cpp), so the grass of all placed segments reads as one plane
+// without seams and at one scale everywhere.
 #include "scenery.h"
 
 #include "textures.h"

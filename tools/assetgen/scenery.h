@@ -1,7 +1,6 @@
-// scenery.h: each track segment's share of the scenery around the loop: grass out to the
-// horizon and a wall of sky and distant trees standing there. The shares of all segments close
-// into one ground and one sky around the whole loop. Depends on centre_line.h and
-// mesh_builder.h.
+// scenery.h: each track segment's share of the scenery around the loop: grass out to the horizon
+// and a wall of sky and distant trees standing there. The shares of all segments close into one
+// ground and one sky around the whole loop.
 #pragma once
 
 #include "centre_line.h"

@@ -1,5 +1,4 @@
 // shapes.cpp: cylinders and arched car bodies built from flat and smooth quads.
-// Depends on shapes.h.
 #include "shapes.h"
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// shapes.h: round solids for the rolling stock: cylinders and cones along an axis with caps,
-// and the arched roof of a car body with its gable end walls. Depends on mesh_builder.h.
+// shapes.h: round solids for the rolling stock: cylinders and cones along an axis with caps, and
+// the arched roof of a car body with its gable end walls.
 #pragma once
 
 #include "mesh_builder.h"

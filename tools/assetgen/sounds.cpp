@@ -1,7 +1,6 @@
-// sounds.cpp: synthesises the wheel clack (a struck-steel transient with decaying metallic
-// modes and a low thump) and the running rumble (filtered noise and low rolling tones, all
-// periodic over the loop), and writes them as 16-bit PCM WAV files.
-// Depends on sounds.h, random.h and the C standard I/O.
+// sounds.cpp: synthesises the wheel clack (a struck-steel transient with decaying metallic modes
+// and a low thump) and the running rumble (filtered noise and low rolling tones, all periodic over
+// the loop), and writes them as 16-bit PCM WAV files.
 #include "sounds.h"
 
 #include "random.h"

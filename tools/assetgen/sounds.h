@@ -1,5 +1,5 @@
-// sounds.h: the two train sounds, a wheel clack and a looping running rumble, as 16-bit PCM
-// WAV files. Depends on nothing.
+// sounds.h: the two train sounds, a wheel clack and a looping running rumble, as 16-bit PCM WAV
+// files.
 #pragma once
 
 #include <string>

@@ -1,7 +1,6 @@
 // textures.cpp: paints the procedural textures (gravel, creosoted wood, rail steel and the sky
-// wall, grass, painted and grimy steel, wheel, box van planks, roof sheets, tank, coach livery
-// with windows).
-// Depends on image.h, random.h, scenery.h and textures.h.
+// wall, grass, painted and grimy steel, wheel, box van planks, roof sheets, tank, coach livery with
+// windows).
 #include "textures.h"
 
 #include "image.h"

@@ -1,5 +1,5 @@
-// textures.h: the procedural textures that the meshes name, and where each part of the art
-// lies in its picture (texture coordinates the mesh builders map onto). Depends on nothing.
+// textures.h: the procedural textures that the meshes name, and where each part of the art lies in
+// its picture (texture coordinates the mesh builders map onto).
 #pragma once
 
 #include <string>

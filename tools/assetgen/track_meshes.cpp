@@ -1,8 +1,7 @@
-// track_meshes.cpp: builds a track segment along a centre line (straight or quarter circle):
-// a ballast bed, sleepers and two flat-bottomed rails at standard gauge, in its share of the
-// scenery (scenery.h). Coordinates across the track are measured to the left of the centre
-// line, heights from the ground.
-// Depends on centre_line.h, mesh_builder.h, scenery.h and textures.h.
+// track_meshes.cpp: builds a track segment along a centre line (straight or quarter circle): a
+// ballast bed, sleepers and two flat-bottomed rails at standard gauge, in its share of the scenery
+// (scenery.h). Coordinates across the track are measured to the left of the centre line, heights
+// from the ground.
 #include "track_meshes.h"
 
 #include "centre_line.h"

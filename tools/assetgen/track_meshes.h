@@ -1,5 +1,4 @@
-// track_meshes.h: the two track segment meshes (straight and left turn). Depends on
-// mesh_builder.h.
+// track_meshes.h: the two track segment meshes (straight and left turn).
 #pragma once
 
 #include "mesh_builder.h"

@@ -1,6 +1,5 @@
-// ico_writer.cpp: palette matching and the .ico container (directory, then one DIB per image
-// with its height doubled for the AND mask).
-// Depends on ico_writer.h and the C standard I/O.
+// ico_writer.cpp: palette matching and the .ico container (directory, then one DIB per image with
+// its height doubled for the AND mask).
 #include "ico_writer.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
-// ico_writer.h: writes Windows .ico files from RGBA pictures: each image stored as a DIB at
-// 4 bits (16-colour system palette), 8 bits (fixed 256-colour palette) or 32 bits (with
-// alpha), each with its transparency mask. Depends on the standard library only.
+// ico_writer.h: writes Windows .ico files from RGBA pictures: each image stored as a DIB at 4 bits
+// (16-colour system palette), 8 bits (fixed 256-colour palette) or 32 bits (with alpha), each with
+// its transparency mask.
 #pragma once
 
 #include <cstdint>

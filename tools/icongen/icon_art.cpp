@@ -1,6 +1,5 @@
-// icon_art.cpp: icon pictures as layers of shapes in a unit square (y down), sampled 4 x 4
-// per pixel so that small sizes stay smooth.
-// Depends on icon_art.h.
+// icon_art.cpp: icon pictures as layers of shapes in a unit square (y down), sampled 4 x 4 per
+// pixel so that small sizes stay smooth.
 #include "icon_art.h"
 
 #include <cmath>

@@ -1,5 +1,4 @@
 // icon_art.h: the program's two icon pictures, drawn from simple shapes at any size.
-// Depends on ico_writer.h.
 #pragma once
 
 #include "ico_writer.h"

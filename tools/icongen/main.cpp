@@ -1,8 +1,7 @@
-// main.cpp: the icon generator, run on the build machine. Writes the program's two icons,
-// each with eight images (32 and 16 pixels at 4 bits; 48, 32 and 16 pixels at 8 and 32 bits),
-// and the locomotive at 16, 32 and 48 pixels as PNG files for the Linux desktop's icon theme
+// main.cpp: the icon generator, run on the build machine. Writes the program's two icons, each with
+// eight images (32 and 16 pixels at 4 bits; 48, 32 and 16 pixels at 8 and 32 bits), and the
+// locomotive at 16, 32 and 48 pixels as PNG files for the Linux desktop's icon theme
 // (locomotive-16.png and so on), into the folder given on the command line.
-// Depends on icon_art.h, ico_writer.h and png_writer.h.
 #include "icon_art.h"
 #include "ico_writer.h"
 #include "png_writer.h"

@@ -1,7 +1,6 @@
 // png_writer.cpp: the PNG container (signature, IHDR, IDAT, IEND) with the image data in a zlib
-// stream of stored (uncompressed) deflate blocks, which needs no compression library; an icon
-// of 48 × 48 pixels stays under 10 KB that way.
-// Depends on png_writer.h and the C standard I/O.
+// stream of stored (uncompressed) deflate blocks, which needs no compression library; an icon of 48
+// × 48 pixels stays under 10 KB that way.
 #include "png_writer.h"
 
 #include <algorithm>

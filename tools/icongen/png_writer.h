@@ -1,5 +1,5 @@
-// png_writer.h: writes an RGBA picture as a PNG file (8 bits per channel, no interlacing), for
-// the icon theme of the Linux desktop. Depends on ico_writer.h for the pixel record.
+// png_writer.h: writes an RGBA picture as a PNG file (8 bits per channel, no interlacing), for the
+// icon theme of the Linux desktop.
 #pragma once
 
 #include "ico_writer.h"
