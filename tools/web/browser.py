@@ -168,8 +168,13 @@ class SiteServer:
 
 
 def find_chromium():
-    for candidate in (os.environ.get("VARNEL_CHROMIUM"), "/usr/bin/chromium",
-                      shutil.which("chromium"), shutil.which("chromium-browser")):
+    """The browser VARNEL_CHROMIUM names, else Debian's Chromium."""
+    named = os.environ.get("VARNEL_CHROMIUM")
+    if named:
+        if not os.access(named, os.X_OK):
+            raise WebError(f"VARNEL_CHROMIUM={named} is not a program")
+        return named
+    for candidate in ("/usr/bin/chromium", shutil.which("chromium")):
         if candidate and os.access(candidate, os.X_OK):
             return candidate
     raise WebError("no Chromium: install the chromium package (tools/install-deps.sh web)")
@@ -178,14 +183,16 @@ def find_chromium():
 class Browser:
     """One headless Chromium with one page, driven over the DevTools protocol."""
 
-    def __init__(self, width=1024, height=768, audio_tap=True):
+    def __init__(self, width=1280, height=1024, audio_tap=True, extra_flags=(),
+                 before_page=()):
         if websocket is None:
             raise WebError(f"no websocket module for {sys.executable} ({websocket_error}): "
                            "install python3-websocket and run with /usr/bin/python3")
+        chromium = find_chromium()
         self.profile = tempfile.mkdtemp(prefix="varnel-chromium-")
         self.log = open(os.path.join(self.profile, "chromium.log"), "w+")
         self.process = subprocess.Popen(
-            [find_chromium(), *CHROMIUM_FLAGS, f"--user-data-dir={self.profile}",
+            [chromium, *CHROMIUM_FLAGS, *extra_flags, f"--user-data-dir={self.profile}",
              "--remote-debugging-port=0", f"--window-size={width},{height}", "about:blank"],
             stdout=self.log, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         self.next_id = 0
@@ -196,8 +203,9 @@ class Browser:
             self._attach()
             for domain in ("Page", "Runtime", "Log"):
                 self.call(f"{domain}.enable")
-            if audio_tap:
-                self.call("Page.addScriptToEvaluateOnNewDocument", source=AUDIO_TAP_SCRIPT)
+            # Scripts evaluated in each new document before its own.
+            for script in ([AUDIO_TAP_SCRIPT] if audio_tap else []) + list(before_page):
+                self.call("Page.addScriptToEvaluateOnNewDocument", source=script)
         except Exception:
             self.close()
             raise
