@@ -125,10 +125,12 @@ class Site:
         if state != "running":
             raise browser.WebError(f"the page is {state}: " + self.status_text())
         b.evaluate("document.getElementById('canvas').scrollIntoView()")
+        # Input goes to the viewport's coordinates, screenshots take the document's.
         self.canvas = b.evaluate("""(() => {
             const c = document.getElementById('canvas');
             const r = c.getBoundingClientRect();
             return {x: r.left, y: r.top, width: r.width, height: r.height,
+                    pageX: r.left + window.scrollX, pageY: r.top + window.scrollY,
                     pixelWidth: c.width, pixelHeight: c.height};
         })()""")
 
@@ -138,9 +140,10 @@ class Site:
     def frames(self):
         return self.browser.evaluate("varnelPage.frames")
 
-    def picture(self):
+    def picture(self, path=None):
         c = self.canvas
-        shot = self.browser.screenshot(clip=(c["x"], c["y"], c["width"], c["height"]))
+        shot = self.browser.screenshot(path, clip=(c["pageX"], c["pageY"], c["width"],
+                                                   c["height"]))
         return pictures.read_png(shot)
 
     def at(self, x, y):
@@ -198,24 +201,25 @@ def damaged_copy(name, damage):
 
 
 class StartPictureAndOverlay(unittest.TestCase):
-    """The program with its clock stopped: the train stands where it starts."""
+    """The program with its clock stopped: the train stands where it starts. The program that
+    presents at once is the one compared, as in the Wine comparison: the others wait for the
+    display's refresh by the clock, which then never comes."""
 
     @classmethod
     def setUpClass(cls):
+        with open(linux_picture_path, "rb") as f:
+            cls.linux = pictures.read_ppm(f.read())
         cls.site = Site(site, before_page=[STOPPED_CLOCK_SCRIPT])
         try:
-            cls.site.start()
-            cls.site.browser.pump(2.0)
-            cls.start = cls.site.picture()
+            cls.site.start("varnel-hwvp-immediate.html")
+            # The click that starts the sound and hides the page's hint over the overlay.
+            cls.site.activate()
+            cls.site.browser.pump(1.0)
+            cls.start = cls.site.picture(os.path.join(tempfile.gettempdir(),
+                                                      "web_start_picture.png"))
         except Exception:
             cls.site.close()
             raise
-        cls.start_path = os.path.join(tempfile.gettempdir(), "web_start_picture.png")
-        cls.site.browser.screenshot(cls.start_path, clip=(
-            cls.site.canvas["x"], cls.site.canvas["y"], cls.site.canvas["width"],
-            cls.site.canvas["height"]))
-        with open(linux_picture_path, "rb") as f:
-            cls.linux = pictures.read_ppm(f.read())
 
     @classmethod
     def tearDownClass(cls):
@@ -362,9 +366,9 @@ class Sound(unittest.TestCase):
 
 class DamagedData(unittest.TestCase):
     def run_damaged(self, name, damage):
-        """Runs the front page on a copy of the site with `name` damaged; True once the program
-        has run on for a few seconds (closing each message box it shows) and ended on
-        Escape."""
+        """Runs the front page on a copy of the site with `name` damaged: the program must run
+        on for a few seconds (each message box it shows is closed and counted) and end on
+        Escape. Gives the boxes' texts and what the program wrote to its error output."""
         copy = damaged_copy(name, damage)
         s = Site(copy)
         boxes = []
@@ -385,25 +389,27 @@ class DamagedData(unittest.TestCase):
             s.end_with_escape()
             self.assertEqual(b.evaluate("varnelPage.state"), "ended", s.status_text())
             self.assertEqual(b.evaluate("varnelPage.exitStatus"), 0)
+            errors = [line for line in b.console if line.startswith("warning: ")]
         finally:
             s.close()
             shutil.rmtree(copy, ignore_errors=True)
-        return boxes
+        return boxes, errors
 
     def test_a_garbled_sound_file_falls_back_silently(self):
         def garble(data):
             # The RIFF sizes and the format chunk turned to noise; the length stays.
             return bytes((i * 151 + 7) & 0xFF for i in range(min(64, len(data)))) + data[64:]
-        self.assertEqual(self.run_damaged("/meshes/Stuk.wav", garble), [])
+        self.assertEqual(self.run_damaged("/meshes/Stuk.wav", garble), ([], []))
 
     def test_a_garbled_mesh_is_reported_once_and_the_program_runs_on(self):
         def garble(data):
             half = len(data) // 2
             return data[:half] + b"}{ 1;;; garbage" * ((len(data) - half) // 15) + \
                 b" " * ((len(data) - half) % 15)
-        boxes = self.run_damaged("/meshes/GoodsCar.X", garble)
-        self.assertEqual(len(boxes), 1, boxes)
-        self.assertTrue(boxes[0].strip())
+        # As on Linux: one line on the error output (the page's console), and no message box.
+        boxes, errors = self.run_damaged("/meshes/GoodsCar.X", garble)
+        self.assertEqual(boxes, [])
+        self.assertEqual(errors, ["warning: Cannot load mesh meshes\\GoodsCar.X"])
 
 
 if __name__ == "__main__":

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Saves the Linux program's start picture, the reference the web build's start picture is
-# compared with (tests/web/site_test.py): varnel-hwvp-default of a Linux build folder, run in
+# compared with (tests/web/site_test.py): varnel-hwvp-immediate of a Linux build folder, run in
 # that folder with the clock stopped by libfaketime (as the Wine comparison does) under Xvfb,
-# its client area captured as a binary PPM once it has drawn for a while.
+# its client area captured as a binary PPM once it has drawn for a while. The program that
+# presents at once (varnel-hwvp-immediate) is the one run: the others wait for the refresh by
+# the clock, which then never comes.
 # Usage: tools/web/linux-start-picture.sh LINUX_BUILD_FOLDER OUTPUT.ppm
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 LINUX_BUILD_FOLDER OUTPUT.ppm" >&2; exit 2; }
@@ -17,13 +19,12 @@ for candidate in /usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1 /usr/lib/fa
     [ -f "$candidate" ] && faketime_library=$candidate && break
 done
 [ -n "$faketime_library" ] || { echo "linux-start-picture: no libfaketime (faketime package)" >&2; exit 1; }
-[ -x "$build/varnel-hwvp-default" ] || { echo "linux-start-picture: no $build/varnel-hwvp-default" >&2; exit 1; }
+[ -x "$build/varnel-hwvp-immediate" ] || { echo "linux-start-picture: no $build/varnel-hwvp-immediate" >&2; exit 1; }
 
 cd "$build"
 LD_PRELOAD=$faketime_library FAKETIME="2026-01-01 00:00:00" VARNEL_UNATTENDED=1 \
-    ALSOFT_DRIVERS=null ./varnel-hwvp-default >/dev/null 2>&1 &
+    ALSOFT_DRIVERS=null ./varnel-hwvp-immediate >/dev/null 2>&1 &
 program=$!
-# With its clock stopped the program may never see a timed wait end: it is killed outright.
 trap 'kill -KILL $program 2>/dev/null || true; wait $program 2>/dev/null || true' EXIT
 window=""
 for _ in $(seq 1 300); do
