@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Varnel needs, if any is missing.
-# Usage: tools/install-deps.sh [run|web|all]
+# Usage: tools/install-deps.sh [run|all]
 #   run: what building and running the Linux programs needs (`make run`);
-#   web: that, and what the web build and its browser tests add;
-#   all (the default): all of these, and what the Windows build, the tests and the packages add.
+#   all (the default): that, and what the Windows build, the tests and the packages add.
 set -euo pipefail
 set_of=${1:-all}
 
@@ -28,15 +27,15 @@ if [ "$set_of" = all ]; then
         # Packages (make dist) and their tests (make test-dist)
         dpkg-dev file lintian desktop-file-utils appstream unzip
     )
-elif [ "$set_of" != run ] && [ "$set_of" != web ]; then
-    echo "usage: $0 [run|web|all]" >&2
+elif [ "$set_of" != run ]; then
+    echo "usage: $0 [run|all]" >&2
     exit 2
 fi
-# The web build: Emscripten (with Node), the web backends' image and font libraries, and
-# headless Chromium driven over its DevTools protocol (tools/web) for the browser tests.
-if [ "$set_of" = web ] || [ "$set_of" = all ]; then
-    packages+=(emscripten nodejs libstb-dev fonts-liberation chromium chromium-headless-shell
-               python3-websocket)
+
+# The tests of the web build's decoders and its browser tests (tools/web): stb's headers,
+# Emscripten for the probe page, and headless Chromium driven through python3-websocket.
+if [ "$set_of" = all ]; then
+    packages+=(libstb-dev emscripten nodejs chromium chromium-headless-shell python3-websocket)
 fi
 
 missing=()
