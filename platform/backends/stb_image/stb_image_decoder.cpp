@@ -25,7 +25,7 @@
 #pragma GCC diagnostic ignored "-Wsign-compare"
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"
 #endif
-#include <stb/stb_image.h>
+#include <stb_image.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif

@@ -20,7 +20,7 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #endif
-#include <stb/stb_truetype.h>
+#include <stb_truetype.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
