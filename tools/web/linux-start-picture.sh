@@ -35,5 +35,5 @@ done
 [ -n "$window" ] || { echo "linux-start-picture: the program showed no window" >&2; exit 1; }
 # The scene loads after the window shows; the clock stands, so the picture then stays.
 sleep 4
-import -window "$window" "ppm:$out"
+import -window "$window" -depth 8 "ppm:$out"
 echo "linux-start-picture: $out"
