@@ -96,8 +96,10 @@ int main() {
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;
     attributes.minorVersion = 0;
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
-    if (context <= 0 || emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
+        emscripten_webgl_create_context("#canvas", &attributes);
+    if (context <= 0 ||
+        emscripten_webgl_make_context_current(context) != EMSCRIPTEN_RESULT_SUCCESS) {
         std::printf("probe failed: no WebGL 2\n");
         return 1;
     }
