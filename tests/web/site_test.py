@@ -258,7 +258,7 @@ class StartPicture(unittest.TestCase):
 class OverlayAndInput(unittest.TestCase):
     """The front page's program as a person uses it, on the page's own clock."""
 
-    def test_keys_mouse_wheel_and_escape(self):
+    def test_overlay_keys_mouse_and_wheel(self):
         s = Site(site)
         try:
             self.drive(s)
