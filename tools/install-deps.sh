@@ -32,6 +32,12 @@ elif [ "$set_of" != run ]; then
     exit 2
 fi
 
+# The tests of the web build's decoders and its browser tests (tools/web): stb's headers,
+# Emscripten for the probe page, and headless Chromium driven through python3-websocket.
+if [ "$set_of" = all ]; then
+    packages+=(libstb-dev emscripten nodejs chromium chromium-headless-shell python3-websocket)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q '^install ok installed$'; then

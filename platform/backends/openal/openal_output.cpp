@@ -1,27 +1,46 @@
-// openal_output.cpp: the sound output of audio_output.h on OpenAL Soft. An output is a device
-// with its context, a sample store an OpenAL buffer, a voice an OpenAL source. A batch is held
-// back with AL_SOFT_deferred_updates where the library has it.
+// openal_output.cpp: the sound output of audio_output.h on OpenAL (OpenAL Soft on the desktop,
+// Emscripten's OpenAL on Web Audio in the browser). An output is a device with its context, a
+// sample store an OpenAL buffer, a voice an OpenAL source. A batch is held back with
+// AL_SOFT_deferred_updates where the library has it; where it has not, the output keeps the
+// batch's listener and voice placements itself and applies them all at the batch's end.
+// Extension functions are looked up at run time, so that the backend links against an OpenAL
+// that lacks them.
 #include "audio_output.h"
 
-#define AL_ALEXT_PROTOTYPES
 #include <AL/al.h>
 #include <AL/alc.h>
-#include <AL/alext.h>
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
+// AL_EXT_float32's formats; not every OpenAL's headers name them.
+#ifndef AL_FORMAT_MONO_FLOAT32
+#define AL_FORMAT_MONO_FLOAT32 0x10010
+#define AL_FORMAT_STEREO_FLOAT32 0x10011
+#endif
+
+using UpdatesFunction = void (*)();                                    // alDeferUpdatesSOFT etc.
+using ResetDeviceFunction = ALCboolean (*)(ALCdevice*, const ALCint*); // alcResetDeviceSOFT
+
 struct AudioOutput {
     ALCdevice* device = nullptr;
     ALCcontext* context = nullptr;
-    bool deferredUpdates = false; // AL_SOFT_deferred_updates is available
+    // AL_SOFT_deferred_updates, or null where the library lacks it.
+    UpdatesFunction deferUpdates = nullptr;
+    UpdatesFunction processUpdates = nullptr;
+    // Without the extension: whether a batch is open, and the placements it holds back.
+    bool batchOpen = false;
+    bool listenerHeld = false;
+    ListenerPlacement heldListener{};
+    std::vector<Voice*> heldVoices; // in the order they were first placed in the batch
 
     // Several outputs may be open; each call works on its own context.
     void makeCurrent() const {
         if (alcGetCurrentContext() != context)
             alcMakeContextCurrent(context);
     }
+    bool holdsPlacements() const { return batchOpen && deferUpdates == nullptr; }
 };
 
 struct SampleStore {
@@ -33,6 +52,8 @@ struct SampleStore {
 struct Voice {
     SampleStore* store;
     ALuint source = 0;
+    bool placementHeld = false; // heldPlacement waits for the batch's end
+    VoicePlacement heldPlacement{};
 
     // Makes the voice's context current and gives its source.
     ALuint current() const {
@@ -73,6 +94,42 @@ ALenum openAlFormat(const SampleFormat& format) {
     return 0;
 }
 
+void applyListener(const ListenerPlacement& placement) {
+    ALfloat position[3];
+    toOpenAl(placement.position, position);
+    alListenerfv(AL_POSITION, position);
+    AudioVector side = cross(placement.front, placement.top);
+    if (side.x * side.x + side.y * side.y + side.z * side.z > 0.0f) {
+        ALfloat orientation[6];
+        toOpenAl(placement.front, orientation);
+        toOpenAl(placement.top, orientation + 3);
+        alListenerfv(AL_ORIENTATION, orientation);
+    }
+    alDopplerFactor(placement.dopplerFactor);
+}
+
+void applyPlacement(ALuint source, const VoicePlacement& placement) {
+    ALfloat position[3];
+    toOpenAl(placement.position, position);
+    alSourcei(source, AL_SOURCE_RELATIVE, placement.headRelative ? AL_TRUE : AL_FALSE);
+    alSourcefv(source, AL_POSITION, position);
+    alSourcef(source, AL_REFERENCE_DISTANCE, placement.minDistance);
+    alSourcef(source, AL_MAX_DISTANCE, placement.maxDistance);
+    alSourcef(source, AL_ROLLOFF_FACTOR, placement.rolloffFactor);
+}
+
+// Both functions of AL_SOFT_deferred_updates, or neither.
+void findDeferredUpdates(AudioOutput& output) {
+    if (!alIsExtensionPresent("AL_SOFT_deferred_updates"))
+        return;
+    auto defer = reinterpret_cast<UpdatesFunction>(alGetProcAddress("alDeferUpdatesSOFT"));
+    auto process = reinterpret_cast<UpdatesFunction>(alGetProcAddress("alProcessUpdatesSOFT"));
+    if (defer != nullptr && process != nullptr) {
+        output.deferUpdates = defer;
+        output.processUpdates = process;
+    }
+}
+
 } // namespace
 
 AudioOutput* openAudioOutput() {
@@ -90,7 +147,7 @@ AudioOutput* openAudioOutput() {
     output->device = device;
     output->context = context;
     output->makeCurrent();
-    output->deferredUpdates = alIsExtensionPresent("AL_SOFT_deferred_updates");
+    findDeferredUpdates(*output);
     // Clamped at the reference (minimum) and the maximum distance, as DirectSound's law is.
     alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
     return output;
@@ -114,35 +171,47 @@ bool outputPlays(const AudioOutput* output, SampleEncoding encoding) {
 void setOutputRate(AudioOutput* output, unsigned rate) {
     if (!alcIsExtensionPresent(output->device, "ALC_SOFT_HRTF"))
         return;
+    auto reset = reinterpret_cast<ResetDeviceFunction>(
+        alcGetProcAddress(output->device, "alcResetDeviceSOFT"));
+    if (reset == nullptr)
+        return;
     const ALCint attributes[] = {ALC_FREQUENCY, ALCint(rate), 0};
-    alcResetDeviceSOFT(output->device, attributes);
+    reset(output->device, attributes);
 }
 
 void beginOutputBatch(AudioOutput* output) {
     output->makeCurrent();
-    if (output->deferredUpdates)
-        alDeferUpdatesSOFT();
+    output->batchOpen = true;
+    if (output->deferUpdates != nullptr)
+        output->deferUpdates();
 }
 
 void endOutputBatch(AudioOutput* output) {
     output->makeCurrent();
-    if (output->deferredUpdates)
-        alProcessUpdatesSOFT();
+    output->batchOpen = false;
+    if (output->processUpdates != nullptr) {
+        output->processUpdates();
+        return;
+    }
+    // Everything the batch held, one call after another with nothing played in between.
+    if (output->listenerHeld)
+        applyListener(output->heldListener);
+    output->listenerHeld = false;
+    for (Voice* voice : output->heldVoices) {
+        applyPlacement(voice->source, voice->heldPlacement);
+        voice->placementHeld = false;
+    }
+    output->heldVoices.clear();
 }
 
 void placeListener(AudioOutput* output, const ListenerPlacement& placement) {
     output->makeCurrent();
-    ALfloat position[3];
-    toOpenAl(placement.position, position);
-    alListenerfv(AL_POSITION, position);
-    AudioVector side = cross(placement.front, placement.top);
-    if (side.x * side.x + side.y * side.y + side.z * side.z > 0.0f) {
-        ALfloat orientation[6];
-        toOpenAl(placement.front, orientation);
-        toOpenAl(placement.top, orientation + 3);
-        alListenerfv(AL_ORIENTATION, orientation);
+    if (output->holdsPlacements()) {
+        output->heldListener = placement;
+        output->listenerHeld = true;
+        return;
     }
-    alDopplerFactor(placement.dopplerFactor);
+    applyListener(placement);
 }
 
 SampleStore* createSampleStore(AudioOutput* output) {
@@ -221,6 +290,8 @@ void destroyVoice(Voice* voice) {
     alDeleteSources(1, &source);
     auto& voices = voice->store->voices;
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
+    auto& held = voice->store->output->heldVoices;
+    held.erase(std::remove(held.begin(), held.end(), voice), held.end());
     delete voice;
 }
 
@@ -270,11 +341,14 @@ void setVoiceGain(Voice* voice, float gain) {
 
 void placeVoice(Voice* voice, const VoicePlacement& placement) {
     ALuint source = voice->current();
-    ALfloat position[3];
-    toOpenAl(placement.position, position);
-    alSourcei(source, AL_SOURCE_RELATIVE, placement.headRelative ? AL_TRUE : AL_FALSE);
-    alSourcefv(source, AL_POSITION, position);
-    alSourcef(source, AL_REFERENCE_DISTANCE, placement.minDistance);
-    alSourcef(source, AL_MAX_DISTANCE, placement.maxDistance);
-    alSourcef(source, AL_ROLLOFF_FACTOR, placement.rolloffFactor);
+    AudioOutput* output = voice->store->output;
+    if (!output->holdsPlacements()) {
+        applyPlacement(source, placement);
+        return;
+    }
+    // A voice placed twice in a batch is heard at its last placement.
+    if (!voice->placementHeld)
+        output->heldVoices.push_back(voice);
+    voice->placementHeld = true;
+    voice->heldPlacement = placement;
 }

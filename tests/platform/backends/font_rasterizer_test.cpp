@@ -28,6 +28,37 @@ int coverageSum(const GlyphBitmap& glyph) {
     return std::accumulate(glyph.coverage.begin(), glyph.coverage.end(), 0);
 }
 
+int lineWidth(RasterFace* face, const char* text) {
+    int width = 0;
+    for (const char* c = text; *c != '\0'; ++c) {
+        GlyphBitmap glyph;
+        EXPECT_TRUE(renderGlyph(face, uint8_t(*c), glyph)) << *c;
+        width += glyph.advance;
+    }
+    return width;
+}
+
+// How far the mean column of the glyph's top inked row lies right of its bottom one's.
+double lean(const GlyphBitmap& glyph) {
+    double top = 0, bottom = 0;
+    bool inked = false;
+    for (int y = 0; y < glyph.height; ++y) {
+        double sum = 0, weighted = 0;
+        for (int x = 0; x < glyph.width; ++x) {
+            double c = glyph.coverage[size_t(y) * glyph.width + x];
+            sum += c;
+            weighted += c * x;
+        }
+        if (sum == 0)
+            continue;
+        if (!inked)
+            top = weighted / sum;
+        bottom = weighted / sum;
+        inked = true;
+    }
+    return top - bottom;
+}
+
 } // namespace
 
 TEST(FontRasterizerTest, CellHeightIsMetFromBelowAndEmHeightIsSmallerThanTheCell) {
@@ -70,4 +101,38 @@ TEST(FontRasterizerTest, GlyphsAreCoverageBitmapsOnTheLineWithTheirAdvance) {
     EXPECT_FALSE(renderGlyph(bold.face, 0x10FFFF, missing));
     EXPECT_EQ(missing.width, 0);
     EXPECT_EQ(missing.advance, 0);
+}
+
+TEST(FontRasterizerTest, BoldArialEighteenHasArialsCellAndAdvances) {
+    // The overlay's font: Arial's metrics, which its metric-compatible equivalents share, give
+    // these cells and line widths whichever backend renders it.
+    const OpenFace bold(arial(18, true));
+    ASSERT_NE(bold.face, nullptr);
+    EXPECT_EQ(faceCellHeight(bold.face), 18);
+    EXPECT_EQ(lineWidth(bold.face, "Car number: 1"), 108);
+    EXPECT_EQ(lineWidth(bold.face, "Freight train"), 92);
+}
+
+TEST(FontRasterizerTest, ItalicLeansToTheRightAndAnyFamilyFindsAFace) {
+    FaceRequest request = arial(40, true, 400);
+    const OpenFace upright(request);
+    request.italic = true;
+    const OpenFace italic(request);
+    ASSERT_NE(upright.face, nullptr);
+    ASSERT_NE(italic.face, nullptr);
+    GlyphBitmap straight, leaning;
+    ASSERT_TRUE(renderGlyph(upright.face, 'l', straight));
+    ASSERT_TRUE(renderGlyph(italic.face, 'l', leaning));
+    ASSERT_GT(straight.height, 20);
+    ASSERT_GT(leaning.height, 20);
+    EXPECT_NEAR(lean(straight), 0.0, 1.0);
+    EXPECT_GT(lean(leaning), 3.0);
+
+    request.family = "No Such Family Anywhere";
+    request.italic = false;
+    const OpenFace fallback(request);
+    ASSERT_NE(fallback.face, nullptr);
+    GlyphBitmap a;
+    EXPECT_TRUE(renderGlyph(fallback.face, 'a', a));
+    EXPECT_GT(a.width, 0);
 }
