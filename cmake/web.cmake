@@ -14,7 +14,7 @@ endforeach()
 # The program's loop runs as it is: the browser gets its turn at each Present and while a
 # message box waits for OK, through Asyncify. Only the functions on the way from main to those
 # two waits are instrumented, unless VARNEL_WEB_ASYNCIFY_ONLY is off (every function is then).
-option(VARNEL_WEB_ASYNCIFY_ONLY "Instrument only the loop's call chain for Asyncify" OFF)
+option(VARNEL_WEB_ASYNCIFY_ONLY "Instrument only the loop's call chain for Asyncify" ON)
 set(VARNEL_WEB_WAITS varnel_wait_for_frame varnel_wait_for_dialog)
 list(JOIN VARNEL_WEB_WAITS "," web_waits)
 # Windows never maps the lowest 64 KB, and the window functions tell names from atoms by that
@@ -22,17 +22,28 @@ list(JOIN VARNEL_WEB_WAITS "," web_waits)
 set(VARNEL_WEB_LINK_OPTIONS -sGLOBAL_BASE=65536 -sASYNCIFY=1 "-sASYNCIFY_IMPORTS=[${web_waits}]"
     -sALLOW_MEMORY_GROWTH=1 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sENVIRONMENT=web)
 if(VARNEL_WEB_ASYNCIFY_ONLY)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                                           ${PROJECT_SOURCE_DIR}/web/asyncify-only.txt)
     file(STRINGS ${PROJECT_SOURCE_DIR}/web/asyncify-only.txt web_only REGEX "^[^#]")
+    # Spaces and commas cannot stand in the option: Emscripten reads '.' and '?' for them.
+    list(TRANSFORM web_only REPLACE " " ".")
+    list(TRANSFORM web_only REPLACE "," "?")
     list(JOIN web_only "," web_only)
-    list(APPEND VARNEL_WEB_LINK_OPTIONS "-sASYNCIFY_ONLY=[${web_only}]")
+    # The list names functions, so they keep their names through the link.
+    list(APPEND VARNEL_WEB_LINK_OPTIONS "-sASYNCIFY_ONLY=[${web_only}]" --profiling-funcs)
 endif()
 
-set(VARNEL_WEB_PAGES)
+# The names kept for the list are dropped from the program after the link.
+find_program(VARNEL_WASM_OPT wasm-opt REQUIRED)
+
 foreach(entry IN LISTS VARNEL_DELIVERABLES)
     list(GET entry 0 name)
     target_link_options(${name} PRIVATE ${VARNEL_WEB_LINK_OPTIONS})
-    set_property(TARGET ${name} APPEND PROPERTY LINK_DEPENDS
-                                                ${PROJECT_SOURCE_DIR}/web/asyncify-only.txt)
+    if(VARNEL_WEB_ASYNCIFY_ONLY)
+        add_custom_command(TARGET ${name} POST_BUILD
+                           COMMAND ${VARNEL_WASM_OPT} -all --strip-debug ${name}.wasm -o ${name}.wasm
+                           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    endif()
     set(VARNEL_PAGE_PROGRAM ${name})
     configure_file(${PROJECT_SOURCE_DIR}/web/program.html.in ${CMAKE_BINARY_DIR}/${name}.html
                    @ONLY)

@@ -77,7 +77,7 @@ def main():
     url, shot = sys.argv[1], sys.argv[2]
     seconds = float(sys.argv[3]) if len(sys.argv) > 3 else 6.0
     port = 9300 + os.getpid() % 500
-    with tempfile.TemporaryDirectory() as profile:
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
         browser = subprocess.Popen(browser_command(port, profile), stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         try:
