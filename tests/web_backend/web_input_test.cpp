@@ -47,6 +47,26 @@ TEST(WebInput, KeysComeOutInOrderAndAreHeldBetween) {
     }
 }
 
+TEST(WebInput, WhatIsHeldForTheProgramFollowsTheEventsTaken) {
+    InputQueue queue;
+    queue.keyDown(window, DIK_ESCAPE, false);
+    queue.buttonDown(window, 1);
+    // Still queued: the program has not been told, and its press will not look like a repeat.
+    EXPECT_FALSE(queue.heldTaken[DIK_ESCAPE]);
+    EXPECT_EQ(queue.buttonsTaken, 0u);
+    Event event;
+    ASSERT_TRUE(queue.pop(event));
+    EXPECT_TRUE(queue.heldTaken[DIK_ESCAPE]);
+    ASSERT_TRUE(queue.pop(event));
+    EXPECT_EQ(queue.buttonsTaken, 1u << 1);
+    queue.keyUp(window, DIK_ESCAPE);
+    queue.buttonUp(window, 1);
+    EXPECT_TRUE(queue.heldTaken[DIK_ESCAPE]);
+    drain(queue);
+    EXPECT_FALSE(queue.heldTaken[DIK_ESCAPE]);
+    EXPECT_EQ(queue.buttonsTaken, 0u);
+}
+
 TEST(WebInput, ReleasesOfKeysAndButtonsNeverPressedAreNoEvents) {
     InputQueue queue;
     queue.keyUp(window, DIK_ESCAPE);

@@ -47,6 +47,20 @@ bool InputQueue::pop(Event& event) {
     event = events[start];
     start = (start + 1) % capacity;
     --count;
+    switch (event.kind) {
+    case EventKind::keyDown:
+    case EventKind::keyUp:
+        heldTaken[event.key] = event.kind == EventKind::keyDown;
+        break;
+    case EventKind::mouseButtonDown:
+        buttonsTaken |= 1u << event.button;
+        break;
+    case EventKind::mouseButtonUp:
+        buttonsTaken &= ~(1u << event.button);
+        break;
+    default:
+        break;
+    }
     return true;
 }
 

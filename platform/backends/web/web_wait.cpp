@@ -1,12 +1,30 @@
 // web_wait.cpp: the waits of web_wait.h as JavaScript functions that Asyncify suspends the
 // program in. The page (web/varnel-page.js) may provide Module.varnelMessageBox(title, text,
 // icon, done) to show the dialog, and Module.varnelFrame(), called at each frame; without them
-// the browser's alert stands in for the dialog.
+// the browser's alert stands in for the dialog. Once main has waited, its return comes from
+// the browser's last wake-up rather than to Emscripten's start-up code, so the first wait
+// arranges for that return to end the program as a return from main does (the exit handlers,
+// then Module.onExit).
 #include "web_wait.h"
 
 #include <emscripten/emscripten.h>
 
 // clang-format off
+EM_JS(void, varnel_exit_when_main_returns, (), {
+    if (Module['varnelExitArranged'])
+        return;
+    Module['varnelExitArranged'] = true;
+    Asyncify.whenDone().then(function(code) {
+        try {
+            exit(code);
+        } catch (e) {
+            // exit() ends by throwing ExitStatus, which only unwinds this callback here.
+            if (!(e instanceof ExitStatus))
+                throw e;
+        }
+    });
+});
+
 EM_JS(void, varnel_wait_for_frame, (int vsync), {
     Asyncify.handleSleep(function(wakeUp) {
         if (Module['varnelFrame'])
@@ -38,9 +56,11 @@ EM_JS(void, varnel_wait_for_dialog, (const char* title, const char* text, int ic
 // clang-format on
 
 void waitForFrame(bool vsync) {
+    varnel_exit_when_main_returns();
     varnel_wait_for_frame(vsync ? 1 : 0);
 }
 
 void waitForDialog(const char* title, const char* text, int icon) {
+    varnel_exit_when_main_returns();
     varnel_wait_for_dialog(title, text, icon);
 }

@@ -308,11 +308,11 @@ bool setRelativeMouse(bool on) {
 }
 
 void heldKeys(bool held[256]) {
-    memcpy(held, state.input.held, 256 * sizeof(bool));
+    memcpy(held, state.input.heldTaken, 256 * sizeof(bool));
 }
 
 unsigned heldButtons() {
-    return state.input.buttons;
+    return state.input.buttonsTaken;
 }
 
 uint64_t milliseconds() {
