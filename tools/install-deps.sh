@@ -25,6 +25,8 @@ if [ "$set_of" = web ]; then
         emscripten nodejs g++ cmake ninja-build make
         # The image decoder and the font of the web build, and the zlib sources it compiles
         libstb-dev fonts-liberation zlib1g-dev
+        # The web backend's unit tests, run under Node
+        libgtest-dev
         # Serving the site and looking at it without a display (tools/run-web.sh)
         python3 curl chromium chromium-headless-shell python3-websocket
     )
