@@ -3,8 +3,9 @@
 // page's dialog, the "click to start" hint, and what the page says when the download fails, the
 // WebGL context is lost or the program ends. Loaded before the data loader (meshes-data.js) and
 // the program, which both take their settings from Module. For the browser tests it keeps
-// varnelPage.state ("loading", "running", "ended", "failed"), the time of the first frame and
-// the count of frames.
+// varnelPage.state ("loading", "running", "ended", "failed"), the times (from the page's start,
+// in ms) when the data had arrived, the program started and the first frame was shown, and the
+// count of frames.
 'use strict';
 
 var varnelPage = (function() {
@@ -14,7 +15,14 @@ var varnelPage = (function() {
     var progress = document.getElementById('progress');
     var restart = document.getElementById('restart');
     var hint = document.getElementById('click-to-start');
-    var page = {state: 'loading', firstFrameMs: null, frames: 0, exitStatus: null};
+    var page = {
+        state: 'loading',
+        dataMs: null,
+        startMs: null,
+        firstFrameMs: null,
+        frames: 0,
+        exitStatus: null,
+    };
 
     var program = document.body.dataset.program;
     for (var link of document.querySelectorAll('nav a'))
@@ -91,9 +99,14 @@ var varnelPage = (function() {
                 progress.max = Number(numbers[2]) || 1;
                 progress.value = Number(numbers[1]);
                 statusText.textContent = 'Downloading the data\u2026';
+                if (progress.value >= progress.max && page.dataMs === null)
+                    page.dataMs = performance.now();
             }
         },
-        onRuntimeInitialized: function() { statusText.textContent = 'Starting\u2026'; },
+        onRuntimeInitialized: function() {
+            page.startMs = performance.now();
+            statusText.textContent = 'Starting\u2026';
+        },
         onAbort: function(what) {
             page.failed('The program stopped: ' + what + '.');
         },
