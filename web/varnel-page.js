@@ -4,8 +4,9 @@
 // WebGL context is lost or the program ends. Loaded before the data loader (meshes-data.js) and
 // the program, which both take their settings from Module. For the browser tests it keeps
 // varnelPage.state ("loading", "running", "ended", "failed"), the times (from the page's start,
-// in ms) when the data had arrived, the program started and the first frame was shown, and the
-// count of frames.
+// in ms) when the data had arrived, the program started and the first frame was shown, the
+// count of frames, and the program's own time for its frames (from going on after a frame to
+// handing the next one over) with the count of frames it covers.
 'use strict';
 
 var varnelPage = (function() {
@@ -21,8 +22,11 @@ var varnelPage = (function() {
         startMs: null,
         firstFrameMs: null,
         frames: 0,
+        programMs: 0,
+        timedFrames: 0,
         exitStatus: null,
     };
+    var woke = null;
 
     var program = document.body.dataset.program;
     for (var link of document.querySelectorAll('nav a'))
@@ -118,6 +122,11 @@ var varnelPage = (function() {
         // Called by the program at each frame it shows.
         varnelFrame: function() {
             page.frames++;
+            if (woke !== null) {
+                page.programMs += performance.now() - woke;
+                page.timedFrames++;
+                woke = null;
+            }
             if (page.firstFrameMs === null) {
                 page.firstFrameMs = performance.now();
                 page.state = 'running';
@@ -125,6 +134,7 @@ var varnelPage = (function() {
                 hint.hidden = false;
             }
         },
+        varnelWoke: function() { woke = performance.now(); },
         // The program's message box: the dialog, until OK (or Escape) closes it.
         varnelMessageBox: function(title, text, icon, done) {
             document.getElementById('message-title').textContent = title;

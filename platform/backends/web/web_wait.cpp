@@ -1,7 +1,9 @@
 // web_wait.cpp: the waits of web_wait.h as JavaScript functions that Asyncify suspends the
 // program in. The page (web/varnel-page.js) may provide Module.varnelMessageBox(title, text,
-// icon, done) to show the dialog, and Module.varnelFrame(), called at each frame; without them
-// the browser's alert stands in for the dialog. Once main has waited, its return comes from
+// icon, done) to show the dialog, Module.varnelFrame(), called as each frame is handed to the
+// browser, and Module.varnelWoke(), called as the program goes on after the wait (the time
+// between the two is the program's own time for a frame); without them the browser's alert
+// stands in for the dialog. Once main has waited, its return comes from
 // the browser's last wake-up rather than to Emscripten's start-up code, so the first wait
 // arranges for that return to end the program as a return from main does (the exit handlers,
 // then Module.onExit).
@@ -29,13 +31,18 @@ EM_JS(void, varnel_wait_for_frame, (int vsync), {
     Asyncify.handleSleep(function(wakeUp) {
         if (Module['varnelFrame'])
             Module['varnelFrame']();
+        function wake() {
+            if (Module['varnelWoke'])
+                Module['varnelWoke']();
+            wakeUp();
+        }
         if (vsync) {
-            requestAnimationFrame(function() { wakeUp(); });
+            requestAnimationFrame(wake);
         } else {
             // A message to ourselves runs after the browser's queued work, without the
             // minimum delay of a timer.
             var channel = new MessageChannel();
-            channel.port1.onmessage = function() { wakeUp(); };
+            channel.port1.onmessage = wake;
             channel.port2.postMessage(0);
         }
     });
