@@ -1,6 +1,7 @@
 # Varnel: the two set-up commands (`make run`, `make test`), the packages (`make dist`,
 # `make test-dist`) and the steps behind them.
-.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind mutate clean
+.PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind mutate clean \
+        deps-web web run-web
 
 # The four programs (named in programs.txt) and their data, the targets that running and the
 # packages need.
@@ -35,6 +36,19 @@ windows-programs: deps
 	cmake --build build/windows-i686 --target $(PROGRAM_TARGETS)
 	cmake --preset windows-x86_64
 	cmake --build build/windows-x86_64 --target $(PROGRAM_TARGETS)
+
+# The web site in build/web: the four programs as WebAssembly with their pages and the data.
+# Emscripten finds its JavaScript modules only in Debian's folder for them.
+deps-web:
+	tools/install-deps.sh web
+
+web: deps-web
+	cmake --preset web
+	NODE_PATH=/usr/share/nodejs cmake --build build/web --target $(PROGRAM_TARGETS) varnel_web_data
+
+# Serves build/web on 127.0.0.1; without a display, a screenshot from headless Chromium.
+run-web: web
+	tools/run-web.sh build/web
 
 sanitize: deps
 	cmake --preset linux-sanitize

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Varnel needs, if any is missing.
-# Usage: tools/install-deps.sh [run|all]
+# Usage: tools/install-deps.sh [run|all|web]
 #   run: what building and running the Linux programs needs (`make run`);
-#   all (the default): that, and what the Windows build, the tests and the packages add.
+#   all (the default): that, and what the Windows build, the tests and the packages add;
+#   web: what building the web site and showing it in a headless browser need (`make web`,
+#   `make run-web`).
 set -euo pipefail
 set_of=${1:-all}
 
@@ -16,7 +18,19 @@ packages=(
     # The demo without a display (tools/run-demo.sh): Xvfb, and a screenshot of the window
     xvfb x11-utils xdotool imagemagick
 )
-if [ "$set_of" = all ]; then
+if [ "$set_of" = web ]; then
+    packages=(
+        # Build: Debian's Emscripten with its prebuilt system libraries; the data generator is
+        # built for the build machine
+        emscripten nodejs g++ cmake ninja-build make
+        # The image decoder and the font of the web build, and the zlib sources it compiles
+        libstb-dev fonts-liberation zlib1g-dev
+        # The web backend's unit tests, run under Node
+        libgtest-dev
+        # Serving the site and looking at it without a display (tools/run-web.sh)
+        python3 curl chromium chromium-headless-shell python3-websocket
+    )
+elif [ "$set_of" = all ]; then
     packages+=(
         # Windows build, and Wine to run its tests and programs
         mingw-w64 wine64 wine
@@ -28,7 +42,7 @@ if [ "$set_of" = all ]; then
         dpkg-dev file lintian desktop-file-utils appstream unzip
     )
 elif [ "$set_of" != run ]; then
-    echo "usage: $0 [run|all]" >&2
+    echo "usage: $0 [run|all|web]" >&2
     exit 2
 fi
 

@@ -1,7 +1,8 @@
 // graphics_surface.h: what the Direct3D device needs of the window system to draw into a
 // window: an OpenGL context on the window of a handle, made current, swapped with a swap
 // interval, the drawable's size, whether the window is still alive, and the display's mode.
-// Carried out by a backend (backends/sdl/sdl_graphics_surface.cpp on the desktop).
+// Carried out by a backend (backends/sdl/sdl_graphics_surface.cpp on the desktop,
+// backends/web/web_graphics_surface.cpp on WebGL 2 in a web page).
 #pragma once
 
 #include <windows.h>

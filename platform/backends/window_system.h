@@ -1,7 +1,8 @@
 // window_system.h: what the window, message, timer and input functions (platform/win32,
 // platform/mmsystem/timer.cpp, platform/dinput8) need of the window system, and what they give
 // the backends in return. The desktop backend: platform/backends/sdl/sdl_window_system.cpp and
-// sdl_message_box.cpp. Native windows are named by a non-zero number of the backend's choosing,
+// sdl_message_box.cpp; the web backend: platform/backends/web/web_window_system.cpp and
+// web_message_box.cpp. Native windows are named by a non-zero number of the backend's choosing,
 // never reused. Keys are named by the PC keyboard's scan codes (set 1, 0x80 added for the
 // extended keys), the numbering of DirectInput's key codes; mouse buttons by DirectInput's
 // order (0 left, 1 right, 2 middle, then the extra buttons, up to 7).

@@ -41,25 +41,25 @@ std::string matchPart(const fs::path& folder, const std::string& part) {
 std::string resolveWindowsPath(const char* path) {
     if (path == nullptr)
         return std::string();
-    std::string unix(path);
-    for (char& c : unix)
+    std::string slashed(path);
+    for (char& c : slashed)
         if (c == '\\')
             c = '/';
     std::error_code error;
-    if (unix.empty() || fs::exists(unix, error))
-        return unix;
+    if (slashed.empty() || fs::exists(slashed, error))
+        return slashed;
 
     fs::path result;
     size_t start = 0;
-    if (unix[0] == '/') {
+    if (slashed[0] == '/') {
         result = "/";
         start = 1;
     }
-    while (start <= unix.size()) {
-        size_t end = unix.find('/', start);
+    while (start <= slashed.size()) {
+        size_t end = slashed.find('/', start);
         if (end == std::string::npos)
-            end = unix.size();
-        std::string part = unix.substr(start, end - start);
+            end = slashed.size();
+        std::string part = slashed.substr(start, end - start);
         start = end + 1;
         if (part.empty() || part == ".")
             continue;
@@ -71,7 +71,7 @@ std::string resolveWindowsPath(const char* path) {
     }
     std::string resolved = result.string();
     // Keep a trailing separator of the caller's path: it names a folder.
-    if (unix.back() == '/' && (resolved.empty() || resolved.back() != '/'))
+    if (slashed.back() == '/' && (resolved.empty() || resolved.back() != '/'))
         resolved += '/';
     return resolved;
 }

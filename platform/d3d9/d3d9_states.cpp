@@ -4,13 +4,17 @@
 // (d3d9_draw_state.cpp); getters report what was set.
 #include "d3d9_internal.h"
 
-#include <bit>
+#include <cstring>
 
 namespace d3d9 {
 namespace {
 
+// The float's bits as they are (copied: Emscripten's C++ library has no std::bit_cast).
 DWORD floatBits(float value) {
-    return std::bit_cast<DWORD>(value);
+    static_assert(sizeof(DWORD) == sizeof(float));
+    DWORD bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
 D3DMATRIX identity() {

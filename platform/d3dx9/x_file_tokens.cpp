@@ -8,10 +8,34 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
+
+// The whole of first..last as a real, as std::from_chars reads it. Emscripten's C++ library
+// has no from_chars for reals: there strtod reads it (the C locale is the only one), once the
+// hexadecimal form that strtod alone takes is turned away.
+bool readReal(const char* first, const char* last, double& value) {
+#if defined(__cpp_lib_to_chars) && __cpp_lib_to_chars >= 201611L
+    auto [end, error] = std::from_chars(first, last, value);
+    return error == std::errc() && end == last;
+#else
+    const std::string text(first, last);
+    if (text.empty() || text.find_first_of("xX \t\n\r\f\v") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double read = std::strtod(text.c_str(), &end);
+    if (errno == ERANGE || end != text.c_str() + text.size())
+        return false;
+    value = read;
+    return true;
+#endif
+}
 
 constexpr size_t headerSize = 16;
 constexpr size_t historySize = 32768;
@@ -208,8 +232,7 @@ XToken XTokenizer::readText() {
             result.real = static_cast<double>(result.integer);
             return result;
         }
-        if (auto [end, error] = std::from_chars(digits, last, result.real);
-            error == std::errc() && end == last) {
+        if (readReal(digits, last, result.real)) {
             result.kind = XTokenKind::real;
             return result;
         }

@@ -60,7 +60,12 @@ GLint addressOf(Address address) {
     case Address::clamp:
         return GL_CLAMP_TO_EDGE;
     case Address::border:
+#ifdef VARNEL_GL_ES
+        // OpenGL ES 3.0 has no border colour: the edge's texels stand in.
+        return GL_CLAMP_TO_EDGE;
+#else
         return GL_CLAMP_TO_BORDER;
+#endif
     default:
         return GL_REPEAT;
     }
@@ -159,12 +164,17 @@ uint32_t StreamBuffer::write(const void* bytes, uint32_t size) {
         used = 0;
     }
     const uint32_t offset = used;
+#ifdef VARNEL_GL_ES
+    // WebGL maps no buffers; the copy is its own.
+    glBufferSubData(target, GLintptr(offset), GLsizeiptr(size), bytes);
+#else
     // The range written is one no queued draw reads: written without waiting for them.
     void* at = glMapBufferRange(target, GLintptr(offset), GLsizeiptr(size),
                                 GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT |
                                     GL_MAP_UNSYNCHRONIZED_BIT);
     std::memcpy(at, bytes, size);
     glUnmapBuffer(target);
+#endif
     // Each write starts on a 16-byte boundary, good for any attribute.
     used = std::min(capacity, (offset + size + 15u) & ~15u);
     return offset;
@@ -186,10 +196,13 @@ void applyPipeline(Renderer* renderer, const PipelineState& state) {
         if (state.cull != Cull::none)
             glFrontFace(state.cull == Cull::counterClockwise ? GL_CW : GL_CCW);
     }
+#ifndef VARNEL_GL_ES
+    // OpenGL ES has no polygon modes: there every polygon is filled.
     if (all || state.fill != last.fill)
         glPolygonMode(GL_FRONT_AND_BACK, state.fill == Fill::point       ? GL_POINT
                                          : state.fill == Fill::wireframe ? GL_LINE
                                                                          : GL_FILL);
+#endif
     if (all || state.blend != last.blend)
         enable(GL_BLEND, state.blend);
     if (all || state.source != last.source || state.destination != last.destination)

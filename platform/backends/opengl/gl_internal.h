@@ -1,13 +1,19 @@
 // gl_internal.h: the OpenGL 3.3 core renderer's record, shared by gl_renderer.cpp (objects,
 // clears, read-back), gl_draw.cpp (pipeline state, vertex input, draws) and gl_programs.cpp
-// (the generated shader programs and their cache).
+// (the generated shader programs and their cache). With VARNEL_GL_ES the same sources build on
+// OpenGL ES 3.0 as WebGL 2 offers it: no BGRA pixels (the renderer swaps red and blue itself),
+// no reading of textures or of the front buffer, no polygon modes, no border addressing.
 #pragma once
 
 #include "renderer.h"
 
+#ifdef VARNEL_GL_ES
+#include <GLES3/gl3.h>
+#else
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
+#endif
 
 #include <cstddef>
 #include <memory>
@@ -82,6 +88,20 @@ struct Renderer {
     VertexLayout setupLayout;
     bool setupKnown = false;
     GLuint boundIndices = 0;
+
+#ifdef VARNEL_GL_ES
+    // What OpenGL ES does not tell of a texture: its size, and whether it keeps alpha (without,
+    // its texels are written opaque).
+    struct TextureInfo {
+        Handle name = 0;
+        uint32_t width = 0;
+        uint32_t height = 0;
+        bool alpha = false;
+    };
+    std::vector<TextureInfo> textures;
+    // Textures are read back through this framebuffer.
+    GLuint readFramebuffer = 0;
+#endif
 
     GLuint keptPicture = 0;
     uint32_t keptWidth = 0;

@@ -13,7 +13,7 @@
 namespace renderer {
 namespace {
 
-#ifdef VARNEL_GLSL_ES
+#ifdef VARNEL_GL_ES
 constexpr const char* versionLines =
     "#version 300 es\nprecision highp float;\nprecision highp int;\n";
 #else
@@ -342,10 +342,11 @@ size_t ProgramKeyHash::operator()(const ProgramKey& key) const {
     // FNV-1a over the key's bytes: every field is a byte, so there is no padding.
     static_assert(sizeof(ProgramKey) == 19 + maxLights);
     const auto* bytes = reinterpret_cast<const unsigned char*>(&key);
-    size_t hash = 14695981039346656037ull;
+    uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < sizeof key; ++i)
         hash = (hash ^ bytes[i]) * 1099511628211ull;
-    return hash;
+    // A 32-bit size_t (WebAssembly) keeps the low half.
+    return size_t(hash);
 }
 
 void useProgram(Renderer* renderer, const DrawSetup& setup) {

@@ -1,7 +1,8 @@
-// gl_renderer.cpp: the renderer of renderer.h on an OpenGL 3.3 core profile context: its
-// creation (one vertex array, the stream buffers, the attribute values of absent vertex data),
-// textures and buffer objects, the viewport, clears and the read-back of pictures. The draws
-// are in gl_draw.cpp, the shader programs in gl_programs.cpp.
+// gl_renderer.cpp: the renderer of renderer.h on an OpenGL 3.3 core profile context, or an
+// OpenGL ES 3.0 one with VARNEL_GL_ES: its creation (one vertex array, the stream buffers, the
+// attribute values of absent vertex data), textures and buffer objects, the viewport, clears
+// and the read-back of pictures. The draws are in gl_draw.cpp, the shader programs in
+// gl_programs.cpp.
 #include "gl_internal.h"
 
 #include <algorithm>
@@ -27,6 +28,34 @@ GLenum bufferTarget(BufferKind kind) {
     return kind == BufferKind::indices ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
 }
 
+#ifdef VARNEL_GL_ES
+// OpenGL ES takes and gives RGBA bytes only: BGRA pixels have red and blue swapped both ways.
+void swapRedBlue(uint8_t* pixels, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        std::swap(pixels[i * 4], pixels[i * 4 + 2]);
+}
+
+Renderer::TextureInfo* textureInfo(Renderer* renderer, Handle texture) {
+    for (Renderer::TextureInfo& info : renderer->textures)
+        if (info.name == texture)
+            return &info;
+    return nullptr;
+}
+
+// Reads a level of a texture as BGRA rows, bottom first, through the read framebuffer.
+void readLevel(Renderer* renderer, Handle texture, uint32_t level, uint32_t width, uint32_t height,
+               uint8_t* rows) {
+    if (renderer->readFramebuffer == 0)
+        glGenFramebuffers(1, &renderer->readFramebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, renderer->readFramebuffer);
+    glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture,
+                           GLint(level));
+    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGBA, GL_UNSIGNED_BYTE, rows);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    swapRedBlue(rows, size_t(width) * height);
+}
+#endif
+
 } // namespace
 
 Renderer* create(int drawableHeight) {
@@ -34,8 +63,13 @@ Renderer* create(int drawableHeight) {
     GLint minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     glGetIntegerv(GL_MINOR_VERSION, &minor);
+#ifdef VARNEL_GL_ES
+    if (major < 3)
+        return nullptr;
+#else
     if (major < 3 || (major == 3 && minor < 3))
         return nullptr;
+#endif
     Renderer* renderer = new Renderer();
     renderer->drawableHeight = drawableHeight;
     glGenVertexArrays(1, &renderer->vertexArray);
@@ -59,6 +93,9 @@ void destroy(Renderer* renderer) {
     for (const SamplerObject& sampler : renderer->samplers)
         glDeleteSamplers(1, &sampler.name);
     glDeleteTextures(1, &renderer->keptPicture);
+#ifdef VARNEL_GL_ES
+    glDeleteFramebuffers(1, &renderer->readFramebuffer);
+#endif
     glDeleteBuffers(1, &renderer->streamIndices.name);
     glDeleteBuffers(1, &renderer->streamVertices.name);
     glDeleteVertexArrays(1, &renderer->vertexArray);
@@ -76,11 +113,24 @@ Handle createTexture(Renderer* renderer, uint32_t width, uint32_t height, uint32
     glBindTexture(GL_TEXTURE_2D, name);
     renderer->boundTexture = name;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levels - 1));
+#ifdef VARNEL_GL_ES
+    // Black, and opaque unless the texture keeps alpha.
+    std::vector<uint8_t> zeros(size_t(width) * height * 4, 0);
+    if (!alpha)
+        for (size_t i = 3; i < zeros.size(); i += 4)
+            zeros[i] = 0xff;
+    for (uint32_t i = 0; i < levels; ++i)
+        glTexImage2D(GL_TEXTURE_2D, GLint(i), GL_RGBA8, GLsizei(std::max(width >> i, 1u)),
+                     GLsizei(std::max(height >> i, 1u)), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     zeros.data());
+    renderer->textures.push_back({name, width, height, alpha});
+#else
     const std::vector<uint8_t> zeros(size_t(width) * height * 4, 0);
     for (uint32_t i = 0; i < levels; ++i)
         glTexImage2D(GL_TEXTURE_2D, GLint(i), alpha ? GL_RGBA8 : GL_RGB8,
                      GLsizei(std::max(width >> i, 1u)), GLsizei(std::max(height >> i, 1u)), 0,
                      GL_BGRA, GL_UNSIGNED_BYTE, zeros.data());
+#endif
     return name;
 }
 
@@ -89,22 +139,56 @@ void destroyTexture(Renderer* renderer, Handle texture) {
     // A new texture may get the same name.
     if (renderer->boundTexture == texture)
         renderer->boundTexture = 0;
+#ifdef VARNEL_GL_ES
+    std::erase_if(renderer->textures,
+                  [texture](const Renderer::TextureInfo& info) { return info.name == texture; });
+#endif
 }
 
 void writeTexture(Renderer* renderer, Handle texture, uint32_t level, int x, int y, int width,
                   int height, uint32_t rowPixels, const void* texels) {
     glBindTexture(GL_TEXTURE_2D, texture);
     renderer->boundTexture = texture;
+#ifdef VARNEL_GL_ES
+    if (width <= 0 || height <= 0)
+        return;
+    const Renderer::TextureInfo* info = textureInfo(renderer, texture);
+    const bool opaque = info != nullptr && !info->alpha;
+    std::vector<uint8_t> rows(size_t(width) * size_t(height) * 4);
+    const uint8_t* from = static_cast<const uint8_t*>(texels);
+    for (int row = 0; row < height; ++row)
+        std::copy_n(from + size_t(row) * rowPixels * 4, size_t(width) * 4,
+                    rows.data() + size_t(row) * width * 4);
+    swapRedBlue(rows.data(), size_t(width) * height);
+    if (opaque)
+        for (size_t i = 3; i < rows.size(); i += 4)
+            rows[i] = 0xff;
+    glTexSubImage2D(GL_TEXTURE_2D, GLint(level), x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                    rows.data());
+#else
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(rowPixels));
     glTexSubImage2D(GL_TEXTURE_2D, GLint(level), x, y, width, height, GL_BGRA, GL_UNSIGNED_BYTE,
                     texels);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+#endif
 }
 
 void readTexture(Renderer* renderer, Handle texture, uint32_t level, void* texels) {
+#ifdef VARNEL_GL_ES
+    const Renderer::TextureInfo* info = textureInfo(renderer, texture);
+    if (info == nullptr)
+        return;
+    const uint32_t width = std::max(info->width >> level, 1u);
+    const uint32_t height = std::max(info->height >> level, 1u);
+    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    readLevel(renderer, texture, level, width, height, rows.data());
+    // The framebuffer reads rows bottom first as they were written: texel rows in order.
+    std::copy(rows.begin(), rows.end(), static_cast<uint8_t*>(texels));
+#else
     glBindTexture(GL_TEXTURE_2D, texture);
     renderer->boundTexture = texture;
     glGetTexImage(GL_TEXTURE_2D, GLint(level), GL_BGRA, GL_UNSIGNED_BYTE, texels);
+#endif
 }
 
 Handle createBuffer(Renderer* renderer, BufferKind kind, uint32_t size, bool dynamic,
@@ -136,7 +220,11 @@ void writeBuffer(Renderer* /*renderer*/, Handle buffer, uint32_t offset, uint32_
 
 void setViewport(Renderer* renderer, int x, int y, int width, int height, float minZ, float maxZ) {
     glViewport(x, windowY(renderer, y + height), width, height);
+#ifdef VARNEL_GL_ES
+    glDepthRangef(minZ, maxZ);
+#else
     glDepthRange(minZ, maxZ);
+#endif
     // Pretransformed vertices: screen pixels with y down to clip space, pixel centres moved
     // to OpenGL's.
     const float left = float(x) - pixelCentreShift;
@@ -164,7 +252,11 @@ void clear(Renderer* renderer, const ClearRect* rect, bool colour, bool depth, b
         mask |= GL_COLOR_BUFFER_BIT;
     }
     if (depth) {
+#ifdef VARNEL_GL_ES
+        glClearDepthf(std::clamp(depthValue, 0.0f, 1.0f));
+#else
         glClearDepth(std::clamp(depthValue, 0.0f, 1.0f));
+#endif
         glDepthMask(GL_TRUE);
         mask |= GL_DEPTH_BUFFER_BIT;
     }
@@ -189,9 +281,17 @@ void clear(Renderer* renderer, const ClearRect* rect, bool colour, bool depth, b
 
 void readPicture(Renderer* renderer, uint32_t width, uint32_t height, uint8_t* pixels) {
     std::vector<uint8_t> rows(size_t(width) * height * 4);
+#ifdef VARNEL_GL_ES
+    // WebGL reads the back buffer only; it is kept after each swap, so it holds the picture
+    // last shown until the next frame draws.
+    glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
+                 GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    swapRedBlue(rows.data(), size_t(width) * height);
+#else
     glReadBuffer(GL_BACK);
     glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
                  GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+#endif
     // OpenGL's rows come bottom first.
     const size_t pitch = size_t(width) * 4;
     for (uint32_t y = 0; y < height; ++y)
@@ -204,8 +304,13 @@ void keepPictures(Renderer* renderer, uint32_t width, uint32_t height) {
     glGenTextures(1, &renderer->keptPicture);
     glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
     renderer->boundTexture = renderer->keptPicture;
+#ifdef VARNEL_GL_ES
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+#else
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
                  GL_UNSIGNED_BYTE, nullptr);
+#endif
     renderer->keptWidth = width;
     renderer->keptHeight = height;
 }
@@ -228,9 +333,13 @@ bool readKeptPicture(Renderer* renderer, uint8_t* pixels) {
     const uint32_t width = renderer->keptWidth;
     const uint32_t height = renderer->keptHeight;
     std::vector<uint8_t> rows(size_t(width) * height * 4);
+#ifdef VARNEL_GL_ES
+    readLevel(renderer, renderer->keptPicture, 0, width, height, rows.data());
+#else
     glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
     renderer->boundTexture = renderer->keptPicture;
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+#endif
     const size_t pitch = size_t(width) * 4;
     for (uint32_t y = 0; y < height; ++y)
         std::copy_n(rows.data() + (height - 1 - y) * pitch, pitch, pixels + y * pitch);
