@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Serves the web build's site on 127.0.0.1 and prints its address. Without a display it opens
-# the front page in headless Chromium for a few seconds instead, saves a screenshot of it and
-# stops serving, as tools/run-demo.sh does for the Linux program.
+# the front page in headless Chromium for a few seconds instead (tools/web/browser.py serves it)
+# and saves a screenshot of it, as tools/run-demo.sh does for the Linux program.
 # Usage: tools/run-web.sh [site folder, default build/web]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,15 +15,7 @@ if [ -n "${DISPLAY:-}" ]; then
     exec python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port"
 fi
 
-python3 -m http.server --bind 127.0.0.1 --directory "$site" "$port" >/dev/null 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-    curl -sf -o /dev/null "$address" 2>/dev/null && break
-    sleep 0.1
-done
-echo "Serving $site at $address"
 shot="$site/screenshot.png"
-"$here/web-screenshot.py" "$address" "$shot" "$seconds"
+/usr/bin/python3 "$here/web/browser.py" "$site" index.html "$shot" "$seconds"
 echo "No display here: the page ran for $seconds seconds in headless Chromium."
 echo "Screenshot: $shot"

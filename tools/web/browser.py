@@ -426,6 +426,12 @@ def main(argv):
             browser.open(server.url(page))
             browser.pump(seconds)
             browser.screenshot(out)
+            # What the page of a program reports (web/varnel-page.js), where it is one.
+            report = browser.evaluate(
+                "JSON.stringify(typeof varnelPage === 'undefined' ? null : {state: "
+                "varnelPage.state, firstFrameMs: varnelPage.firstFrameMs, frames: "
+                "varnelPage.frames})")
+            print("page:", report)
             print("\n".join(browser.console))
     except WebError as error:
         print(f"browser.py: {error}", file=sys.stderr)
