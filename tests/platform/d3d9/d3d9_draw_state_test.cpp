@@ -70,6 +70,16 @@ protected:
         ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
     }
 
+    // A directional light of a grey diffuse level in slot 0 on a white material.
+    void useDirectionalLight(D3DVECTOR direction, float diffuse) {
+        D3DLIGHT9 light = {};
+        light.Type = D3DLIGHT_DIRECTIONAL;
+        light.Diffuse = {diffuse, diffuse, diffuse, 1.0f};
+        light.Direction = direction;
+        useLight(0, light);
+        useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    }
+
     void useLight(DWORD index, const D3DLIGHT9& light) {
         ASSERT_EQ(device->SetLight(index, &light), D3D_OK);
         ASSERT_EQ(device->LightEnable(index, TRUE), D3D_OK);
@@ -179,24 +189,14 @@ TEST_F(DrawStateTest, SpecularHighlightNarrowsWithTheMaterialsPower) {
 }
 
 TEST_F(DrawStateTest, LightDirectionOfAnyLengthGivesTheCosine) {
-    D3DLIGHT9 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
-    light.Direction = {0.0f, -3.0f, 4.0f}; // length 5, 0.8 of it into the face
-    useLight(0, light);
-    useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    useDirectionalLight({0.0f, -3.0f, 4.0f}, 0.5f); // length 5, 0.8 of it into the face
     expectGrey(frame([&] { drawLitTriangle(); }), 0.5f * 0.8f);
 }
 
 // The world turns the normals with the face: a normal tilted towards a tilted light, turned
 // 60 degrees about the view axis, keeps only part of the cosine.
 TEST_F(DrawStateTest, NormalsTurnWithTheWorld) {
-    D3DLIGHT9 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    light.Direction = {0.6f, 0.0f, 0.8f};
-    useLight(0, light);
-    useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    useDirectionalLight({0.6f, 0.0f, 0.8f}, 1.0f);
     const D3DVECTOR normal = {-0.6f, 0.0f, -0.8f};
     expectGrey(frame([&] { drawLitTriangle(normal); }), 1.0f);
     const float c = 0.5f, s = 0.866025f;
@@ -272,19 +272,7 @@ TEST_F(DrawStateTest, DepthWriteTurnedOffAndOnAgainWithinAFrameAndAfterAClear) {
 }
 
 TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinatesFollowIt) {
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(
-        device->CreateTexture(2, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-        D3D_OK);
-    D3DLOCKED_RECT locked = {};
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    static_cast<D3DCOLOR*>(locked.pBits)[0] = 0xFFFF0000;
-    static_cast<D3DCOLOR*>(locked.pBits)[1] = 0xFF00FF00;
-    ASSERT_EQ(texture->UnlockRect(0), D3D_OK);
-    ASSERT_EQ(device->SetTexture(0, texture), D3D_OK);
-    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-    device->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+    IDirect3DTexture9* texture = useRedGreenTexture();
     device->SetRenderState(D3DRS_SPECULARENABLE, TRUE);
     // Every vertex on the green texel, with a black diffuse and a half blue specular colour.
     struct {
@@ -305,12 +293,7 @@ TEST_F(DrawStateTest, SpecularColourIsAddedAfterTheStageAndTheTextureCoordinates
 }
 
 TEST_F(DrawStateTest, NormalizedNormalsGiveTheCosineWhateverTheirLength) {
-    D3DLIGHT9 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
-    light.Direction = {0.0f, 0.0f, 1.0f};
-    useLight(0, light);
-    useMaterial({1.0f, 1.0f, 1.0f, 1.0f});
+    useDirectionalLight({0.0f, 0.0f, 1.0f}, 0.5f);
     device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE);
     const NormalVertex vertices[3] = {{0.0f, 0.5f, 0.5f, 0, 0, -2},
                                       {0.5f, -0.5f, 0.5f, 0, 0, -2},
