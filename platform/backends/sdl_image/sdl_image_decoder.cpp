@@ -1,12 +1,14 @@
 // sdl_image_decoder.cpp: the image decoder on SDL2_image: the file's bytes are read from memory by
 // the decoder of the format named (so TGA, which has no signature, is never guessed) and
-// converted to ARGB8888 rows.
+// converted to ARGB8888 rows. An uncompressed BMP file shorter than its header's rows is refused
+// before the library sees it.
 #include "image_decoder.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -25,11 +27,36 @@ SDL_Surface* load(SDL_RWops* stream, ImageFileFormat format) {
     return nullptr;
 }
 
+uint32_t read32(const uint8_t* at) {
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+// False when an uncompressed BMP file is too short for the rows its header declares, so that
+// a damaged header does not make the library set aside memory for pixels the file lacks.
+bool bmpHoldsItsRows(const uint8_t* bytes, size_t size) {
+    if (size < 34 || read32(bytes + 14) < 40)
+        return true; // too short for the library to read, or an old header: the library judges
+    const uint32_t compression = read32(bytes + 30);
+    if (compression != 0 && compression != 3)
+        return true; // run-length encoded rows have no fixed size
+    const int64_t width = int32_t(read32(bytes + 18));
+    const int64_t height = int32_t(read32(bytes + 22));
+    const int64_t bits = int64_t(bytes[28]) | int64_t(bytes[29]) << 8;
+    const int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    const int64_t rows = height < 0 ? -height : height;
+    const int64_t available = int64_t(size) - int64_t(read32(bytes + 10));
+    if (width < 0 || available < 0)
+        return false;
+    return rows == 0 || rowBytes <= available / rows;
+}
+
 } // namespace
 
 bool decodeImage(const uint8_t* bytes, size_t size, ImageFileFormat format, DecodedImage& image) {
     image = DecodedImage{};
     if (bytes == nullptr || size == 0 || size > size_t(INT_MAX))
+        return false;
+    if (format == ImageFileFormat::bmp && !bmpHoldsItsRows(bytes, size))
         return false;
     SDL_RWops* stream = SDL_RWFromConstMem(bytes, int(size));
     if (stream == nullptr)
