@@ -1,8 +1,9 @@
 # The web build (Emscripten, the `web` preset): the four programs as WebAssembly with a page
 # each, the data folder packed for the browser, and the data generator run under Node. The
-# site is the build folder's index.html, the programs' .html, .js and .wasm files, meshes.data
-# with its loader meshes-data.js, and the page's varnel-page.js and varnel.css (web/).
-# Needs VARNEL_DELIVERABLES, the programs' targets and the varnel_data target (tools/).
+# site is the build folder's files named in VARNEL_WEB_SITE_FILES: index.html, the programs'
+# .html, .js and .wasm files, meshes.data with its loader meshes-data.js, and the page's
+# varnel-page.js and varnel.css (web/).
+# Needs VARNEL_PROGRAMS (the programs' targets) and the varnel_data target (tools/).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # The generators run under Node at build time, reading and writing the real file system.
@@ -36,8 +37,10 @@ endif()
 # The names kept for the list are dropped from the program after the link.
 find_program(VARNEL_WASM_OPT wasm-opt REQUIRED)
 
-foreach(entry IN LISTS VARNEL_DELIVERABLES)
-    list(GET entry 0 name)
+set(VARNEL_WEB_SITE_FILES index.html varnel-page.js varnel.css meshes.data meshes-data.js
+                          favicon.png)
+foreach(name IN LISTS VARNEL_PROGRAMS)
+    list(APPEND VARNEL_WEB_SITE_FILES ${name}.html ${name}.js ${name}.wasm)
     target_link_options(${name} PRIVATE ${VARNEL_WEB_LINK_OPTIONS})
     if(VARNEL_WEB_ASYNCIFY_ONLY)
         add_custom_command(TARGET ${name} POST_BUILD
@@ -66,7 +69,14 @@ add_custom_command(
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS varnel_data ${CMAKE_BINARY_DIR}/meshes/.generated ${VARNEL_WEB_FONT}
     COMMENT "Packing the data folder for the browser")
-add_custom_target(varnel_web_data ALL DEPENDS ${CMAKE_BINARY_DIR}/meshes.data)
+# The pages' icon: the programs' locomotive.
+add_custom_command(
+    OUTPUT ${CMAKE_BINARY_DIR}/favicon.png
+    COMMAND ${CMAKE_COMMAND} -E copy icons/locomotive-32.png favicon.png
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    DEPENDS varnel_data ${CMAKE_BINARY_DIR}/icons/locomotive-32.png)
+add_custom_target(varnel_web_data ALL DEPENDS ${CMAKE_BINARY_DIR}/meshes.data
+                                              ${CMAKE_BINARY_DIR}/favicon.png)
 
 if(VARNEL_BUILD_TESTS)
     enable_testing()
