@@ -290,9 +290,15 @@ void clientPosition(NativeWindow id, int& x, int& y) {
 }
 
 void pumpEvents() {
+    // The events after an activation wait for the next pump: the window functions send
+    // WM_ACTIVATE, where the program acquires its devices, once this pump returns, so the key
+    // or click that activated the window then reaches the devices.
     Event event;
-    while (state.input.pop(event))
+    while (state.input.pop(event)) {
         deliver(event);
+        if (event.kind == EventKind::focusGained)
+            break;
+    }
 }
 
 bool setRelativeMouse(bool on) {
