@@ -1,7 +1,7 @@
 # Varnel: the two set-up commands (`make run`, `make test`), the packages (`make dist`,
 # `make test-dist`) and the steps behind them.
 .PHONY: run test deps deps-run programs linux windows windows-programs sanitize dist test-dist valgrind mutate clean \
-        deps-web web run-web
+        deps-web web web-tests run-web
 
 # The four programs (named in programs.txt) and their data, the targets that running and the
 # packages need.
@@ -46,6 +46,10 @@ web: deps-web
 	cmake --preset web
 	NODE_PATH=/usr/share/nodejs cmake --build build/web --target $(PROGRAM_TARGETS) varnel_web_data
 
+# The site and the web backend's own tests, run under Node.
+web-tests: web
+	NODE_PATH=/usr/share/nodejs cmake --build build/web
+
 # Serves build/web on 127.0.0.1; without a display, a screenshot from headless Chromium.
 run-web: web
 	tools/run-web.sh build/web
@@ -61,15 +65,16 @@ run: programs
 valgrind: linux
 	tools/valgrind-run.sh build/linux
 
-test: linux windows sanitize
-	tools/run-tests.sh build/linux build/linux-sanitize
+test: linux windows sanitize web-tests
+	tools/run-tests.sh build/linux build/linux-sanitize build/web
 
-# build/dist: the Debian package and the two Windows zips.
-dist: deps programs windows-programs
+# build/dist: the Debian package, the two Windows zips and the web site's zip.
+dist: deps programs windows-programs web
 	rm -rf build/dist
 	cd build/linux && cpack -G DEB -B ../dist
 	cd build/windows-x86_64 && cpack -G ZIP -B ../dist
 	cd build/windows-i686 && cpack -G ZIP -B ../dist
+	cd build/web && cpack -G ZIP -B ../dist
 	rm -rf build/dist/_CPack_Packages
 
 # Installs the Debian package for the test and removes it again.

@@ -3,7 +3,8 @@
 # /usr/lib/games/varnel, the data folder `meshes` in /usr/share/games/varnel, which the
 # launcher makes the working directory, with the desktop entry, the icons, the AppStream
 # metadata, the manual page and the documentation. On Windows a zip of the four programs with
-# `meshes` beside them and a README.txt. The version is the project's.
+# `meshes` beside them and a README.txt. On the web a zip of the site (VARNEL_WEB_SITE_FILES,
+# cmake/web.cmake) with a README.txt on serving it. The version is the project's.
 # Needs VARNEL_PROGRAMS (the programs' targets) and the data folder of the varnel_data target.
 set(VARNEL_RELEASE_DATE 2026-12-08)
 set(VARNEL_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
@@ -27,6 +28,14 @@ if(WIN32)
     install(FILES ${VARNEL_GENERATED_DIR}/README.txt DESTINATION .)
     set(CPACK_GENERATOR ZIP)
     set(CPACK_PACKAGE_FILE_NAME varnel-${PROJECT_VERSION}-windows-${CMAKE_SYSTEM_PROCESSOR})
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+elseif(EMSCRIPTEN)
+    configure_file(${VARNEL_PACKAGING_DIR}/README-web.txt.in ${VARNEL_GENERATED_DIR}/README.txt
+                   @ONLY)
+    list(TRANSFORM VARNEL_WEB_SITE_FILES PREPEND ${CMAKE_BINARY_DIR}/ OUTPUT_VARIABLE site)
+    install(FILES ${site} ${VARNEL_GENERATED_DIR}/README.txt DESTINATION .)
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME varnel-${PROJECT_VERSION}-web)
     set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 else()
     # The manual page and the changelog are installed compressed, as Debian's rules ask.

@@ -4,11 +4,15 @@
 # every benchmark briefly (tools/run-benchmarks.sh), runs the layer's API tests built for
 # Windows under Wine (tools/run-wine-tests.sh) for each Windows build there is, and, when a
 # second build folder is given (the sanitizer build), runs its tests too with sanitizer
-# findings as failures. Any failure ends the run with a failure.
+# findings as failures, and when a third is given (the web build), the web backend's tests
+# under Node, the site's in headless Chromium (tools/web/run-web-tests.sh) and the web
+# benchmark briefly (tools/web/bench-web.py). Any failure ends the run with a failure.
 # Usage: tools/run-tests.sh [build folder, default build/linux] [sanitizer build folder]
+#                           [web build folder]
 set -euo pipefail
 build=${1:-build/linux}
 sanitized=${2:-}
+web=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 export VARNEL_UNATTENDED=1
@@ -32,6 +36,12 @@ for architecture in x86_64 i686; do
         "$here/run-wine-tests.sh" "$windows_build"
     fi
 done
+if [ -n "$web" ]; then
+    ctest --test-dir "$web" --output-on-failure --timeout 300
+    "$here/web/run-web-tests.sh" "$web" "$build"
+    # The web build against the native program, for a moment.
+    "$here/web/bench-web.py" "$web" "$build" 4 1
+fi
 if [ -n "$sanitized" ]; then
     # Every finding, leaks included, ends the process with a failure and a stack;
     # tests/lsan.supp names the graphics driver's own allocations, and nothing else.

@@ -2,8 +2,9 @@
 # Tests the packages in the dist folder (`make dist`) as a person would use them: installs the
 # Debian package with apt-get, checks it with lintian, desktop-file-validate and appstreamcli,
 # runs the launcher `varnel` from another folder, unpacks each Windows zip into an empty folder
-# and runs its program there under Wine (32-bit too), then removes the package and checks that
-# nothing of it is left. Installing and removing need root (or sudo).
+# and runs its program there under Wine (32-bit too), unpacks the web zip, serves it and checks
+# its start picture in headless Chromium (tools/web/run-web-tests.sh), then removes the package
+# and checks that nothing of it is left. Installing and removing need root (or sudo).
 # Usage: tools/test-dist.sh [dist folder, default build/dist] [Linux build folder, default build/linux]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -72,6 +73,13 @@ fi
 GTEST_FILTER=$filter VARNEL_LAUNCHER=$launcher VARNEL_UNZIPPED_X86_64="$work/x86_64" \
     VARNEL_UNZIPPED_I686="$work/i686" VARNEL_WINE_PREFIX="$root/build/wine-prefix" \
     ALSOFT_DRIVERS=null "$here/with-display.sh" "$tests"
+
+# The web zip is the site with its README: served from where it was unpacked, its front page
+# draws the start picture the Linux program draws.
+mkdir "$work/web"
+unzip -q "$dist/varnel-$version-web.zip" -d "$work/web"
+[ -f "$work/web/README.txt" ] || { echo "test-dist: the web zip has no README.txt" >&2; exit 1; }
+"$here/web/run-web-tests.sh" "$work/web" "$build" StartPicture
 
 echo "test-dist: removing the package"
 $sudo apt-get -o DPkg::Lock::Timeout=300 purge -y -q varnel
