@@ -20,6 +20,10 @@ struct DisplayMode {
 
 // What a new context offers.
 struct ContextInfo {
+    // The window's client area in window pixels, and the drawable in the context's pixels:
+    // more of them on a high-density screen where the window system draws sharp.
+    int clientWidth = 0;
+    int clientHeight = 0;
     int drawableWidth = 0;
     int drawableHeight = 0;
     int depthBits = 0;

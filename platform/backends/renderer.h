@@ -205,9 +205,11 @@ struct DrawSetup {
 
 enum class IndexSize : uint8_t { bits16, bits32 };
 
-// Creates the renderer on the current context, whose drawable is drawableHeight pixels high;
-// null when the context cannot carry it.
-Renderer* create(int drawableHeight);
+// Creates the renderer on the current context, whose drawable is drawableHeight pixels high
+// with pixelScale of its pixels to a window pixel (1 but on high-density screens); null when
+// the context cannot carry it. Every other position and size is in window pixels, and the
+// renderer draws them at the drawable's density.
+Renderer* create(int drawableHeight, float pixelScale);
 // Deletes the renderer and its objects; the context must be current.
 void destroy(Renderer* renderer);
 // Forgets the renderer without touching the GPU, whose context is gone with its window.

@@ -61,7 +61,12 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
         presentation->EnableAutoDepthStencil &&
         (info.depthBits < 16 ||
          (presentation->AutoDepthStencilFormat == D3DFMT_D24S8 && info.stencilBits < 8));
-    renderer::Renderer* drawing = depthMissing ? nullptr : renderer::create(info.drawableHeight);
+    // The back buffer is the client area in window pixels, drawn at the drawable's density.
+    const int width = info.clientWidth > 0 ? info.clientWidth : info.drawableWidth;
+    const int height = info.clientHeight > 0 ? info.clientHeight : info.drawableHeight;
+    const float pixelScale = width > 0 ? float(info.drawableWidth) / float(width) : 1.0f;
+    renderer::Renderer* drawing =
+        depthMissing ? nullptr : renderer::create(info.drawableHeight, pixelScale);
     if (drawing == nullptr) {
         surface::destroyContext(context);
         return D3DERR_NOTAVAILABLE;
@@ -71,8 +76,6 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
     const bool immediate = presentation->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE;
     surface::setSwapInterval(context, immediate ? 0 : 1);
 
-    const int width = info.drawableWidth;
-    const int height = info.drawableHeight;
     if (presentation->BackBufferWidth == 0)
         presentation->BackBufferWidth = UINT(width);
     if (presentation->BackBufferHeight == 0)
@@ -92,8 +95,8 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
     device->window = window;
     device->context = context;
     device->renderer = drawing;
-    device->drawableWidth = width;
-    device->drawableHeight = height;
+    device->clientWidth = width;
+    device->clientHeight = height;
     device->hasStencil = presentation->EnableAutoDepthStencil && info.stencilBits >= 8 &&
                          presentation->AutoDepthStencilFormat == D3DFMT_D24S8;
     device->swapChain.device = device;
@@ -250,8 +253,8 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         right = std::min(right, scissor.right);
         bottom = std::min(bottom, scissor.bottom);
     }
-    // The whole drawable clears without a scissor, which is fastest.
-    if (count == 0 && left == 0 && top == 0 && right >= drawableWidth && bottom >= drawableHeight) {
+    // The whole client area clears without a scissor, which is fastest.
+    if (count == 0 && left == 0 && top == 0 && right >= clientWidth && bottom >= clientHeight) {
         renderer::clear(renderer, nullptr, colour, depth, stencilToo, color, z, stencil);
         return D3D_OK;
     }

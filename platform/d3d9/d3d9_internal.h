@@ -291,8 +291,9 @@ struct Device final : ComObject<IDirect3DDevice9> {
     HWND window = nullptr;
     surface::Context* context = nullptr;
     renderer::Renderer* renderer = nullptr;
-    int drawableWidth = 0;
-    int drawableHeight = 0;
+    // The window's client area in window pixels, the back buffer's size by default.
+    int clientWidth = 0;
+    int clientHeight = 0;
     bool hasStencil = false;
     SwapChain swapChain;
     Surface backBuffer;

@@ -226,8 +226,9 @@ void applyPipeline(Renderer* renderer, const PipelineState& state) {
     if (state.scissorTest &&
         (all || !last.scissorTest || !std::equal(state.scissor, state.scissor + 4, last.scissor))) {
         const int32_t* r = state.scissor;
-        glScissor(r[0], windowY(renderer, r[3]), std::max(r[2] - r[0], 0),
-                  std::max(r[3] - r[1], 0));
+        GLint rect[4];
+        windowRect(renderer, r[0], r[1], r[2], r[3], rect);
+        glScissor(rect[0], rect[1], rect[2], rect[3]);
     }
     last = state;
     renderer->pipelineKnown = true;

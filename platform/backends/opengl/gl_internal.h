@@ -15,6 +15,8 @@
 #include <GL/glext.h>
 #endif
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <unordered_map>
@@ -60,6 +62,7 @@ struct SamplerObject {
 
 struct Renderer {
     int drawableHeight = 0;
+    float pixelScale = 1.0f; // drawable pixels to a window pixel
     GLuint vertexArray = 0;
     StreamBuffer streamVertices;
     StreamBuffer streamIndices;
@@ -117,9 +120,23 @@ void deletePrograms(Renderer* renderer);
 // gl_draw.cpp: the pipeline state, sampler and texture of a draw.
 void applyPipeline(Renderer* renderer, const PipelineState& state);
 
-// GL's window y of a rectangle top..bottom given with y down.
+// A position or size in window pixels as drawable pixels.
+inline GLint scaled(const Renderer* renderer, int pixels) {
+    return GLint(std::lround(float(pixels) * renderer->pixelScale));
+}
+
+// GL's window y of a rectangle top..bottom given with y down in window pixels.
 inline GLint windowY(const Renderer* renderer, int bottom) {
-    return renderer->drawableHeight - bottom;
+    return renderer->drawableHeight - scaled(renderer, bottom);
+}
+
+// GL's rectangle (x, y, width, height) of one in window pixels with y down.
+inline void windowRect(const Renderer* renderer, int left, int top, int right, int bottom,
+                       GLint out[4]) {
+    out[0] = scaled(renderer, left);
+    out[1] = windowY(renderer, bottom);
+    out[2] = std::max(scaled(renderer, right) - out[0], 0);
+    out[3] = std::max(scaled(renderer, bottom) - scaled(renderer, top), 0);
 }
 
 } // namespace renderer

@@ -28,6 +28,28 @@ GLenum bufferTarget(BufferKind kind) {
     return kind == BufferKind::indices ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
 }
 
+// A picture of width x height window pixels, top row first, from OpenGL's rows of the drawable
+// (bottom first, drawnWidth x drawnHeight): each window pixel takes the drawable pixel at its
+// centre.
+void pickWindowPixels(const uint8_t* rows, uint32_t drawnWidth, uint32_t drawnHeight,
+                      uint32_t width, uint32_t height, uint8_t* pixels) {
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t drawnY =
+            uint32_t((uint64_t(y) * 2 + 1) * drawnHeight / (uint64_t(height) * 2));
+        const uint8_t* row = rows + size_t(drawnHeight - 1 - drawnY) * drawnWidth * 4;
+        uint8_t* out = pixels + size_t(y) * width * 4;
+        if (drawnWidth == width) {
+            std::copy_n(row, size_t(width) * 4, out);
+            continue;
+        }
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t drawnX =
+                uint32_t((uint64_t(x) * 2 + 1) * drawnWidth / (uint64_t(width) * 2));
+            std::copy_n(row + size_t(drawnX) * 4, 4, out + size_t(x) * 4);
+        }
+    }
+}
+
 #ifdef VARNEL_GL_ES
 // OpenGL ES takes and gives RGBA bytes only: BGRA pixels have red and blue swapped both ways.
 void swapRedBlue(uint8_t* pixels, size_t count) {
@@ -58,7 +80,7 @@ void readLevel(Renderer* renderer, Handle texture, uint32_t level, uint32_t widt
 
 } // namespace
 
-Renderer* create(int drawableHeight) {
+Renderer* create(int drawableHeight, float pixelScale) {
     GLint major = 0;
     GLint minor = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
@@ -72,6 +94,7 @@ Renderer* create(int drawableHeight) {
 #endif
     Renderer* renderer = new Renderer();
     renderer->drawableHeight = drawableHeight;
+    renderer->pixelScale = pixelScale;
     glGenVertexArrays(1, &renderer->vertexArray);
     glBindVertexArray(renderer->vertexArray);
     createStream(renderer->streamVertices, GL_ARRAY_BUFFER);
@@ -219,7 +242,9 @@ void writeBuffer(Renderer* /*renderer*/, Handle buffer, uint32_t offset, uint32_
 }
 
 void setViewport(Renderer* renderer, int x, int y, int width, int height, float minZ, float maxZ) {
-    glViewport(x, windowY(renderer, y + height), width, height);
+    GLint rect[4];
+    windowRect(renderer, x, y, x + width, y + height, rect);
+    glViewport(rect[0], rect[1], rect[2], rect[3]);
 #ifdef VARNEL_GL_ES
     glDepthRangef(minZ, maxZ);
 #else
@@ -273,29 +298,30 @@ void clear(Renderer* renderer, const ClearRect* rect, bool colour, bool depth, b
         glDisable(GL_SCISSOR_TEST);
     } else {
         glEnable(GL_SCISSOR_TEST);
-        glScissor(rect->left, windowY(renderer, rect->bottom), rect->right - rect->left,
-                  rect->bottom - rect->top);
+        GLint area[4];
+        windowRect(renderer, rect->left, rect->top, rect->right, rect->bottom, area);
+        glScissor(area[0], area[1], area[2], area[3]);
     }
     glClear(mask);
 }
 
 void readPicture(Renderer* renderer, uint32_t width, uint32_t height, uint8_t* pixels) {
-    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    const GLsizei drawnWidth = scaled(renderer, int(width));
+    const GLsizei drawnHeight = scaled(renderer, int(height));
+    std::vector<uint8_t> rows(size_t(drawnWidth) * drawnHeight * 4);
 #ifdef VARNEL_GL_ES
     // WebGL reads the back buffer only; it is kept after each swap, so it holds the picture
     // last shown until the next frame draws.
-    glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
-                 GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
-    swapRedBlue(rows.data(), size_t(width) * height);
+    glReadPixels(0, renderer->drawableHeight - drawnHeight, drawnWidth, drawnHeight, GL_RGBA,
+                 GL_UNSIGNED_BYTE, rows.data());
+    swapRedBlue(rows.data(), size_t(drawnWidth) * drawnHeight);
 #else
     glReadBuffer(GL_BACK);
-    glReadPixels(0, renderer->drawableHeight - GLint(height), GLsizei(width), GLsizei(height),
-                 GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    glReadPixels(0, renderer->drawableHeight - drawnHeight, drawnWidth, drawnHeight, GL_BGRA,
+                 GL_UNSIGNED_BYTE, rows.data());
 #endif
-    // OpenGL's rows come bottom first.
-    const size_t pitch = size_t(width) * 4;
-    for (uint32_t y = 0; y < height; ++y)
-        std::copy_n(rows.data() + (height - 1 - y) * pitch, pitch, pixels + y * pitch);
+    pickWindowPixels(rows.data(), uint32_t(drawnWidth), uint32_t(drawnHeight), width, height,
+                     pixels);
 }
 
 void keepPictures(Renderer* renderer, uint32_t width, uint32_t height) {
@@ -304,12 +330,15 @@ void keepPictures(Renderer* renderer, uint32_t width, uint32_t height) {
     glGenTextures(1, &renderer->keptPicture);
     glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
     renderer->boundTexture = renderer->keptPicture;
+    // The copy keeps the drawable's pixels.
+    const GLsizei drawnWidth = scaled(renderer, int(width));
+    const GLsizei drawnHeight = scaled(renderer, int(height));
 #ifdef VARNEL_GL_ES
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawnWidth, drawnHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
 #else
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, GLsizei(width), GLsizei(height), 0, GL_BGRA,
-                 GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, drawnWidth, drawnHeight, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 nullptr);
 #endif
     renderer->keptWidth = width;
     renderer->keptHeight = height;
@@ -321,28 +350,27 @@ void presentPicture(Renderer* renderer) {
     glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
     renderer->boundTexture = renderer->keptPicture;
     glReadBuffer(GL_BACK);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0,
-                        renderer->drawableHeight - GLint(renderer->keptHeight),
-                        GLsizei(renderer->keptWidth), GLsizei(renderer->keptHeight));
+    const GLsizei drawnHeight = scaled(renderer, int(renderer->keptHeight));
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, renderer->drawableHeight - drawnHeight,
+                        scaled(renderer, int(renderer->keptWidth)), drawnHeight);
     renderer->keptValid = true;
 }
 
 bool readKeptPicture(Renderer* renderer, uint8_t* pixels) {
     if (!renderer->keptValid)
         return false;
-    const uint32_t width = renderer->keptWidth;
-    const uint32_t height = renderer->keptHeight;
-    std::vector<uint8_t> rows(size_t(width) * height * 4);
+    const uint32_t drawnWidth = uint32_t(scaled(renderer, int(renderer->keptWidth)));
+    const uint32_t drawnHeight = uint32_t(scaled(renderer, int(renderer->keptHeight)));
+    std::vector<uint8_t> rows(size_t(drawnWidth) * drawnHeight * 4);
 #ifdef VARNEL_GL_ES
-    readLevel(renderer, renderer->keptPicture, 0, width, height, rows.data());
+    readLevel(renderer, renderer->keptPicture, 0, drawnWidth, drawnHeight, rows.data());
 #else
     glBindTexture(GL_TEXTURE_2D, renderer->keptPicture);
     renderer->boundTexture = renderer->keptPicture;
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
 #endif
-    const size_t pitch = size_t(width) * 4;
-    for (uint32_t y = 0; y < height; ++y)
-        std::copy_n(rows.data() + (height - 1 - y) * pitch, pitch, pixels + y * pitch);
+    pickWindowPixels(rows.data(), drawnWidth, drawnHeight, renderer->keptWidth,
+                     renderer->keptHeight, pixels);
     return true;
 }
 

@@ -39,6 +39,7 @@ ContextResult createContext(HWND window, Context*& context, ContextInfo& info) {
     if (gl == nullptr)
         return ContextResult::notAvailable;
     info = {};
+    SDL_GetWindowSize(sdlWindow, &info.clientWidth, &info.clientHeight);
     SDL_GL_GetDrawableSize(sdlWindow, &info.drawableWidth, &info.drawableHeight);
     SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &info.depthBits);
     SDL_GL_GetAttribute(SDL_GL_STENCIL_SIZE, &info.stencilBits);

@@ -58,6 +58,8 @@ ContextResult createContext(HWND window, Context*& context, ContextInfo& info) {
         return ContextResult::notAvailable;
     emscripten_webgl_make_context_current(gl);
     info = {};
+    // The window's client area in CSS pixels; the canvas holds device pixels.
+    windowsystem::clientSize(native, info.clientWidth, info.clientHeight);
     emscripten_get_canvas_element_size(canvasSelector, &info.drawableWidth, &info.drawableHeight);
     glGetIntegerv(GL_DEPTH_BITS, &info.depthBits);
     glGetIntegerv(GL_STENCIL_BITS, &info.stencilBits);
