@@ -155,6 +155,47 @@ TEST_F(ShadingTest, DirectionalLightGivesEmissivePlusAmbientPlusDiffuseTimesCosi
         device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(LitVertex));
     });
     expectRgb(behind, 0.1f + 1.0f * (global + 0.1f), 0.5f * (global + 0.2f), global);
+
+    // A light set but disabled lights nothing: the emissive and the ambient state remain.
+    D3DMATRIX identity = {};
+    identity._11 = identity._22 = identity._33 = identity._44 = 1.0f;
+    ASSERT_EQ(device->SetTransform(D3DTS_VIEW, &identity), D3D_OK);
+    ASSERT_EQ(device->LightEnable(0, FALSE), D3D_OK);
+    expectRgb(frame(0xFF000000, [&] { drawLitTriangle(vertexColour); }), 0.1f + 1.0f * global,
+              0.5f * global, global);
+    // Nor does it take the place of an enabled light after it: only the blue one lights.
+    D3DLIGHT9 blue = {};
+    blue.Type = D3DLIGHT_DIRECTIONAL;
+    blue.Diffuse = {0.0f, 0.0f, 0.5f, 1.0f};
+    blue.Direction = {0.0f, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetLight(1, &blue), D3D_OK);
+    ASSERT_EQ(device->LightEnable(1, TRUE), D3D_OK);
+    expectRgb(frame(0xFF000000, [&] { drawLitTriangle(vertexColour); }), 0.1f + 1.0f * global,
+              0.5f * global, global + 1.0f * 0.5f);
+}
+
+TEST_F(ShadingTest, NormalizedNormalsUndoTheWorldsScale) {
+    D3DLIGHT9 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Direction = {0.0f, 0.0f, 1.0f};
+    ASSERT_EQ(device->SetLight(0, &light), D3D_OK);
+    ASSERT_EQ(device->LightEnable(0, TRUE), D3D_OK);
+    D3DMATERIAL9 material = {};
+    material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
+    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE), D3D_OK);
+    // Depth stretched or squeezed: the transformed normals are longer or shorter than 1, and
+    // normalised they light the face as unscaled ones do.
+    for (float scale : {0.5f, 1.8f}) {
+        D3DMATRIX world = {};
+        world._11 = world._22 = world._44 = 1.0f;
+        world._33 = scale;
+        ASSERT_EQ(device->SetTransform(D3DTS_WORLD, &world), D3D_OK);
+        SCOPED_TRACE(testing::Message() << "scale " << scale);
+        expectRgb(frame(0xFF000000, [&] { drawLitTriangle(0); }), 0.5f, 0.5f, 0.5f);
+    }
 }
 
 TEST_F(ShadingTest, PointLightIsAttenuatedAndEndsAtItsRange) {
@@ -335,6 +376,18 @@ TEST_F(ShadingTest, BlendFactorsAndOperationsMixWithTheTarget) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
         expectRgb(pixel, c.expected[0], c.expected[1], c.expected[2]);
     }
+    // The operation changed between two draws of one frame: adding the source, then taking it
+    // away again, leaves the background.
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    const D3DCOLOR addedAndTaken = frame(background, [&] {
+        device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+        drawRectangle(0, 0, float(width), float(height), source);
+        device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_REVSUBTRACT);
+        drawRectangle(0, 0, float(width), float(height), source);
+    });
+    expectRgb(addedAndTaken, channel(background, 16), channel(background, 8),
+              channel(background, 0));
     // Blending off writes the source whatever the factors.
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     expectRgb(frame(background, [&] { drawRectangle(0, 0, float(width), float(height), source); }),
@@ -447,9 +500,12 @@ TEST_F(ShadingTest, AlphaTestDropsFragmentsThatFailTheReference) {
         bool drawn;
     } cases[] = {
         {D3DCMP_GREATER, 0x81FFFFFF, true},      {D3DCMP_GREATER, 0x80FFFFFF, false},
-        {D3DCMP_GREATEREQUAL, 0x80FFFFFF, true}, {D3DCMP_LESS, 0x7FFFFFFF, true},
-        {D3DCMP_LESS, 0x80FFFFFF, false},        {D3DCMP_EQUAL, 0x80FFFFFF, true},
-        {D3DCMP_NOTEQUAL, 0x80FFFFFF, false},    {D3DCMP_NEVER, 0xFFFFFFFF, false},
+        {D3DCMP_GREATEREQUAL, 0x80FFFFFF, true}, {D3DCMP_GREATEREQUAL, 0x7FFFFFFF, false},
+        {D3DCMP_LESS, 0x7FFFFFFF, true},         {D3DCMP_LESS, 0x80FFFFFF, false},
+        {D3DCMP_LESSEQUAL, 0x80FFFFFF, true},    {D3DCMP_LESSEQUAL, 0x81FFFFFF, false},
+        {D3DCMP_EQUAL, 0x80FFFFFF, true},        {D3DCMP_EQUAL, 0x7FFFFFFF, false},
+        {D3DCMP_NOTEQUAL, 0x80FFFFFF, false},    {D3DCMP_NOTEQUAL, 0x7FFFFFFF, true},
+        {D3DCMP_NEVER, 0xFFFFFFFF, false},       {D3DCMP_ALWAYS, 0x00FFFFFF, true},
     };
     for (const auto& c : cases) {
         device->SetRenderState(D3DRS_ALPHAFUNC, c.function);
@@ -462,6 +518,29 @@ TEST_F(ShadingTest, AlphaTestDropsFragmentsThatFailTheReference) {
         frame(0xFF000000, [&] { drawRectangle(0, 0, float(width), float(height), 0x00FFFFFF); }) &
             0xFFFFFF,
         0xFFFFFFu);
+}
+
+// The first read of the front buffer starts keeping a copy of each presented picture; the draws
+// after it still sample the texture they set.
+TEST_F(ShadingTest, KeepingThePresentedPictureLeavesTheDrawsTexture) {
+    IDirect3DTexture9* texture = rowTexture(device, {0xFF3060C0});
+    ASSERT_NE(texture, nullptr);
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(device->CreateOffscreenPlainSurface(width, height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM,
+                                                  &copy, nullptr),
+              D3D_OK);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    auto draw = [&] { drawRectangle(0, 0, float(width), float(height), 0xFFFFFFFF); };
+    const float r = channel(0x3060C0, 16), g = channel(0x3060C0, 8), b = channel(0x3060C0, 0);
+    expectRgb(frame(0xFF000000, draw), r, g, b);
+    EXPECT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(device->GetFrontBufferData(0, copy), D3D_OK);
+    expectRgb(frame(0xFF000000, draw), r, g, b);
+    device->SetTexture(0, nullptr);
+    copy->Release();
+    texture->Release();
 }
 
 #ifndef _WIN32
