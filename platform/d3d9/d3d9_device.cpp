@@ -62,9 +62,10 @@ HRESULT Device::create(Direct3D* direct3D, HWND focusWindow, DWORD behaviorFlags
         (info.depthBits < 16 ||
          (presentation->AutoDepthStencilFormat == D3DFMT_D24S8 && info.stencilBits < 8));
     // The back buffer is the client area in window pixels, drawn at the drawable's density.
-    const int width = info.clientWidth > 0 ? info.clientWidth : info.drawableWidth;
-    const int height = info.clientHeight > 0 ? info.clientHeight : info.drawableHeight;
-    const float pixelScale = width > 0 ? float(info.drawableWidth) / float(width) : 1.0f;
+    // (A window's client area is at least 1 x 1.)
+    const int width = info.clientWidth;
+    const int height = info.clientHeight;
+    const float pixelScale = float(info.drawableWidth) / float(width);
     renderer::Renderer* drawing =
         depthMissing ? nullptr : renderer::create(info.drawableHeight, pixelScale);
     if (drawing == nullptr) {

@@ -168,6 +168,7 @@ TEST_F(DeviceTest, CreationRefusesWhatItCannotDrawInto) {
     fullScreen.Windowed = FALSE;
 #ifndef _WIN32
     D3DPRESENT_PARAMETERS badInterval = windowedParameters(D3DFMT_D24X8, D3DPRESENT_INTERVAL_TWO);
+    D3DPRESENT_PARAMETERS colourAsDepth = windowedParameters(D3DFMT_A8R8G8B8);
 #endif
     const DWORD hardware = D3DCREATE_HARDWARE_VERTEXPROCESSING;
     const Case cases[] = {
@@ -184,6 +185,7 @@ TEST_F(DeviceTest, CreationRefusesWhatItCannotDrawInto) {
         {"two vertex processings", window, D3DDEVTYPE_HAL,
          hardware | D3DCREATE_SOFTWARE_VERTEXPROCESSING, windowedParameters()},
         {"interval two in a window", window, D3DDEVTYPE_HAL, hardware, badInterval},
+        {"a colour format for depth", window, D3DDEVTYPE_HAL, hardware, colourAsDepth},
 #endif
     };
     for (const Case& c : cases) {
@@ -343,6 +345,10 @@ TEST_F(DeviceTest, StateGettersReportWhatWasSet) {
     EXPECT_EQ(std::memcmp(&read, &viewport, sizeof viewport), 0);
     D3DVIEWPORT9 tooWide = {10, 0, width, 10, 0.0f, 1.0f};
     EXPECT_REFUSED(device->SetViewport(&tooWide));
+    D3DVIEWPORT9 empty = {0, 0, 0, 10, 0.0f, 1.0f};
+    EXPECT_REFUSED(device->SetViewport(&empty));
+    D3DVIEWPORT9 onePixel = {0, 0, 1, 1, 0.0f, 1.0f};
+    EXPECT_EQ(device->SetViewport(&onePixel), D3D_OK);
 }
 
 TEST_F(DeviceTest, LightAndMaterialRoundTrip) {
@@ -402,6 +408,18 @@ TEST_F(DeviceTest, ClearedFrameReadsBackAsTheClearColour) {
     EXPECT_EQ(pixels[19 * width + 10], 0xFF000000u);
     EXPECT_EQ(pixels[20 * width + 30], 0xFF000000u);
     EXPECT_EQ(pixels[25 * width + 10], 0xFF000000u);
+
+    // Without rectangles the viewport is cleared: one that leaves out the top rows or the
+    // left columns keeps them.
+    for (const D3DVIEWPORT9& viewport : {D3DVIEWPORT9{0, 8, width, height - 8, 0.0f, 1.0f},
+                                         D3DVIEWPORT9{8, 0, width - 8, height, 0.0f, 1.0f}}) {
+        clear(0xFF000000);
+        ASSERT_EQ(device->SetViewport(&viewport), D3D_OK);
+        ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF336699, 1.0f, 0), D3D_OK);
+        pixels = readBack();
+        EXPECT_EQ(pixels[0], 0xFF000000u) << viewport.X << ", " << viewport.Y;
+        EXPECT_EQ(pixels[(height - 1) * width + width - 1], 0xFF336699u);
+    }
 
     EXPECT_REFUSED(device->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0));
     EXPECT_REFUSED(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0));
