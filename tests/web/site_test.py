@@ -163,10 +163,16 @@ class Site:
         self.browser.pump(0.5)
 
     def type_key(self, name, times=1):
+        # After each key the program shows two frames, so that it has read the key before the
+        # next: its keyboard buffer holds 8 events, and a loaded machine draws slowly.
         for _ in range(times):
             self.browser.key(name)
-            self.browser.pump(0.08)
+            self.wait_frames(2)
         self.browser.pump(0.4)
+
+    def wait_frames(self, count):
+        start = self.frames()
+        self.browser.wait_for(f"varnelPage.frames >= {start + count}", 60, f"{count} frames")
 
     def end_with_escape(self):
         """Escape; under pointer lock the browser takes the first one, so a second follows."""
