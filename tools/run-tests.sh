@@ -75,8 +75,10 @@ if [ -n "$sanitized" ]; then
     # above. LeakSanitizer's exit scan of a program's threads itself still crashes now and then
     # ("Tracer caught signal 11", no finding), which fails the test that ran the program; when
     # a run shows that crash, its failed tests run again, up to ten times each, and must pass.
+    # One damaged-data run (meshes cut short at the second place) makes that scan crash every
+    # time under the sanitizers; it runs in the plain build above.
     if ! "$here/with-display.sh" ctest --test-dir "$sanitized" --output-on-failure --timeout 600 \
-        --exclude-regex "WindowsProgramUnderWine"; then
+        --exclude-regex "WindowsProgramUnderWine|/MeshesCutShort2 "; then
         grep -q "^Tracer caught signal" "$sanitized/Testing/Temporary/LastTest.log" || exit 1
         # By name: the numbers ctest keeps of failed tests count only the tests the run took.
         failed=$(sed 's/^[0-9]*://; s/[][().*+?^$|\\{}]/\\&/g' \
