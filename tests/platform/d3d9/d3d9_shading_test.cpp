@@ -72,6 +72,17 @@ protected:
         return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(LitVertex));
     }
 
+    // Sets and enables a directional light of a diffuse colour travelling along +z (into the
+    // faces).
+    void enableLightAlongZ(DWORD index, float red, float green, float blue) {
+        D3DLIGHT9 light = {};
+        light.Type = D3DLIGHT_DIRECTIONAL;
+        light.Diffuse = {red, green, blue, 1.0f};
+        light.Direction = {0.0f, 0.0f, 1.0f};
+        ASSERT_EQ(device->SetLight(index, &light), D3D_OK);
+        ASSERT_EQ(device->LightEnable(index, TRUE), D3D_OK);
+    }
+
     // Draws one frame with the given drawing and gives the centre pixel.
     template <typename Draw> D3DCOLOR frame(D3DCOLOR background, Draw draw) {
         clear(background);
@@ -164,23 +175,13 @@ TEST_F(ShadingTest, DirectionalLightGivesEmissivePlusAmbientPlusDiffuseTimesCosi
     expectRgb(frame(0xFF000000, [&] { drawLitTriangle(vertexColour); }), 0.1f + 1.0f * global,
               0.5f * global, global);
     // Nor does it take the place of an enabled light after it: only the blue one lights.
-    D3DLIGHT9 blue = {};
-    blue.Type = D3DLIGHT_DIRECTIONAL;
-    blue.Diffuse = {0.0f, 0.0f, 0.5f, 1.0f};
-    blue.Direction = {0.0f, 0.0f, 1.0f};
-    ASSERT_EQ(device->SetLight(1, &blue), D3D_OK);
-    ASSERT_EQ(device->LightEnable(1, TRUE), D3D_OK);
+    enableLightAlongZ(1, 0.0f, 0.0f, 0.5f);
     expectRgb(frame(0xFF000000, [&] { drawLitTriangle(vertexColour); }), 0.1f + 1.0f * global,
               0.5f * global, global + 1.0f * 0.5f);
 }
 
 TEST_F(ShadingTest, NormalizedNormalsUndoTheWorldsScale) {
-    D3DLIGHT9 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    light.Direction = {0.0f, 0.0f, 1.0f};
-    ASSERT_EQ(device->SetLight(0, &light), D3D_OK);
-    ASSERT_EQ(device->LightEnable(0, TRUE), D3D_OK);
+    enableLightAlongZ(0, 1.0f, 1.0f, 1.0f);
     D3DMATERIAL9 material = {};
     material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
     ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
