@@ -9,31 +9,40 @@
 namespace d3d9 {
 namespace {
 
-// Vertices drawn for a number of primitives, and the renderer's primitive; 0 when invalid.
+// Vertices drawn for a number of primitives, and the renderer's primitive; 0 when the type is
+// unknown or the count so large that its vertices cannot be counted in a UINT.
 UINT primitiveVertices(D3DPRIMITIVETYPE type, UINT count, renderer::Primitive& primitive) {
     using renderer::Primitive;
+    uint64_t vertices = 0;
     switch (type) {
     case D3DPT_POINTLIST:
         primitive = Primitive::points;
-        return count;
+        vertices = count;
+        break;
     case D3DPT_LINELIST:
         primitive = Primitive::lines;
-        return count * 2;
+        vertices = uint64_t(count) * 2;
+        break;
     case D3DPT_LINESTRIP:
         primitive = Primitive::lineStrip;
-        return count + 1;
+        vertices = uint64_t(count) + 1;
+        break;
     case D3DPT_TRIANGLELIST:
         primitive = Primitive::triangles;
-        return count * 3;
+        vertices = uint64_t(count) * 3;
+        break;
     case D3DPT_TRIANGLESTRIP:
         primitive = Primitive::triangleStrip;
-        return count + 2;
+        vertices = uint64_t(count) + 2;
+        break;
     case D3DPT_TRIANGLEFAN:
         primitive = Primitive::triangleFan;
-        return count + 2;
+        vertices = uint64_t(count) + 2;
+        break;
     default:
-        return 0;
+        break;
     }
+    return vertices <= UINT32_MAX ? UINT(vertices) : 0;
 }
 
 renderer::IndexSize indexSizeOf(D3DFORMAT format) {
@@ -85,7 +94,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT coun
     const UINT size = vertexSize(fvf);
     if (!inScene || stream == nullptr || size == 0 || streamStride < size || vertices == 0)
         return count == 0 && inScene ? D3D_OK : D3DERR_INVALIDCALL;
-    const uint64_t end = uint64_t(streamOffset) + uint64_t(startVertex + vertices) * streamStride;
+    const uint64_t end = uint64_t(streamOffset) + (uint64_t(startVertex) + vertices) * streamStride;
     if (end > stream->store.bytes.size())
         return D3DERR_INVALIDCALL;
     const renderer::DrawSetup& drawSetup = prepareDraw(streamStride);

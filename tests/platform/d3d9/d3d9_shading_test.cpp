@@ -199,6 +199,33 @@ TEST_F(ShadingTest, NormalizedNormalsUndoTheWorldsScale) {
     }
 }
 
+// A normal turns with the inverse transpose of the world's 3x3, not with the world itself, and
+// not with its translation: here a world that shears depth into height and moves down.
+TEST_F(ShadingTest, NormalsTurnWithTheInverseTransposeOfTheWorld) {
+    enableLightAlongZ(0, 1.0f, 1.0f, 1.0f);
+    D3DMATERIAL9 material = {};
+    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE), D3D_OK);
+    // y' = y + z - 0.5: the triangle at depth 0.5 stays where it was.
+    D3DMATRIX world = {};
+    world._11 = world._22 = world._33 = world._44 = 1.0f;
+    world._32 = 1.0f;
+    world._42 = -0.5f;
+    ASSERT_EQ(device->SetTransform(D3DTS_WORLD, &world), D3D_OK);
+    // The normal (0, 0.6, -0.8) becomes (0, 0.6, -1.4): 1.4 / |(0.6, 1.4)| towards the light.
+    const float cosine = 1.4f / std::sqrt(0.6f * 0.6f + 1.4f * 1.4f);
+    const D3DCOLOR pixel = frame(0xFF000000, [&] {
+        const LitVertex vertices[3] = {{-0.5f, -0.5f, 0.5f, 0, 0.6f, -0.8f, 0},
+                                       {0.0f, 0.5f, 0.5f, 0, 0.6f, -0.8f, 0},
+                                       {0.5f, -0.5f, 0.5f, 0, 0.6f, -0.8f, 0}};
+        device->SetFVF(litFormat);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(LitVertex));
+    });
+    expectRgb(pixel, cosine, cosine, cosine);
+}
+
 TEST_F(ShadingTest, PointLightIsAttenuatedAndEndsAtItsRange) {
     D3DLIGHT9 light = {};
     light.Type = D3DLIGHT_POINT;
