@@ -318,13 +318,20 @@ TEST_F(DrawStateTest, ScissorRectangleBoundsTheDrawsOnceEnabled) {
     // Enabled between two draws of a frame.
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
     drawRectangle(0.4f, 0xFFFFFFFF);
+    // Moved while enabled.
+    const RECT moved = {60, 20, 100, 40};
+    ASSERT_EQ(device->SetScissorRect(&moved), D3D_OK);
+    drawRectangle(0.3f, 0xFF00FF00);
     ASSERT_EQ(device->EndScene(), D3D_OK);
     const std::vector<uint32_t> pixels = readBack();
     int wrong = 0;
     for (UINT y = 0; y < height; ++y)
         for (UINT x = 0; x < width; ++x) {
-            const bool inside = x >= 10 && x < 50 && y >= 20 && y < 40;
-            wrong += (pixels[size_t(y) * width + x] & 0xFFFFFF) != (inside ? 0xFFFFFFu : 0xFFu);
+            const bool rows = y >= 20 && y < 40;
+            const uint32_t expected = rows && x >= 10 && x < 50    ? 0xFFFFFFu
+                                      : rows && x >= 60 && x < 100 ? 0x00FF00u
+                                                                   : 0xFFu;
+            wrong += (pixels[size_t(y) * width + x] & 0xFFFFFF) != expected;
         }
     EXPECT_EQ(wrong, 0);
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);

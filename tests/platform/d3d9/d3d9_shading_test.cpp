@@ -226,6 +226,16 @@ TEST_F(ShadingTest, NormalsTurnWithTheInverseTransposeOfTheWorld) {
     expectRgb(pixel, cosine, cosine, cosine);
 }
 
+TEST_F(ShadingTest, OnlyTheFirstEightEnabledLightsShine) {
+    D3DMATERIAL9 material = {};
+    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
+    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    for (DWORD index = 0; index < 9; ++index)
+        enableLightAlongZ(index, 0.1f, 0.1f, 0.1f);
+    expectRgb(frame(0xFF000000, [&] { drawLitTriangle(0); }), 0.8f, 0.8f, 0.8f);
+}
+
 TEST_F(ShadingTest, PointLightIsAttenuatedAndEndsAtItsRange) {
     D3DLIGHT9 light = {};
     light.Type = D3DLIGHT_POINT;
@@ -467,7 +477,8 @@ TEST_F(ShadingTest, ScreenVerticesCullByTheirWindingOnScreen) {
 
 TEST_F(ShadingTest, ScreenRectanglesCoverThePixelsWhoseCentresTheyHold) {
     // Pixel centres lie on integer coordinates: an edge through them covers the pixels right
-    // of and below it; an edge half a pixel on covers from the next pixel.
+    // of and below it; an edge half a pixel on, or just past a centre, covers from the next
+    // pixel.
     const struct {
         float left, top, right, bottom;
         UINT x1, y1, x2, y2; // covered pixels, ends excluded
@@ -475,6 +486,8 @@ TEST_F(ShadingTest, ScreenRectanglesCoverThePixelsWhoseCentresTheyHold) {
         {10.0f, 20.0f, 30.0f, 40.0f, 10, 20, 30, 40},
         {10.5f, 20.5f, 30.5f, 40.5f, 11, 21, 31, 41},
         {10.4f, 20.6f, 12.6f, 22.4f, 11, 21, 13, 23},
+        // Edges a eightieth of a pixel past the centres: still from the next pixel.
+        {10.0125f, 20.0125f, 30.0125f, 40.0125f, 11, 21, 31, 41},
     };
     for (const auto& c : cases) {
         clear(0xFF000000);
