@@ -307,6 +307,10 @@ void multiply(const float* a, const float* b, float* result) {
         }
 }
 
+// The programs' u_transforms holds 11 vectors: two matrices and the normal transform's three
+// padded rows.
+static_assert(sizeof(Transforms) == 44 * sizeof(float), "u_transforms holds 11 vectors");
+
 // Sends the transforms: world-view-projection followed by the step from Direct3D's clip space
 // to OpenGL's (depth 0..w to -w..w, pixel centres moved by the viewport's shift), world-view
 // and the normal transform.

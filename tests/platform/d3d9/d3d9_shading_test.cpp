@@ -83,6 +83,14 @@ protected:
         ASSERT_EQ(device->LightEnable(index, TRUE), D3D_OK);
     }
 
+    // A material of one grey diffuse colour, used whatever the vertices' colours.
+    void useGreyMaterial(float grey) {
+        D3DMATERIAL9 material = {};
+        material.Diffuse = {grey, grey, grey, 1.0f};
+        ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
+        ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    }
+
     // Draws one frame with the given drawing and gives the centre pixel.
     template <typename Draw> D3DCOLOR frame(D3DCOLOR background, Draw draw) {
         clear(background);
@@ -182,10 +190,7 @@ TEST_F(ShadingTest, DirectionalLightGivesEmissivePlusAmbientPlusDiffuseTimesCosi
 
 TEST_F(ShadingTest, NormalizedNormalsUndoTheWorldsScale) {
     enableLightAlongZ(0, 1.0f, 1.0f, 1.0f);
-    D3DMATERIAL9 material = {};
-    material.Diffuse = {0.5f, 0.5f, 0.5f, 1.0f};
-    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
-    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    useGreyMaterial(0.5f);
     ASSERT_EQ(device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE), D3D_OK);
     // Depth stretched or squeezed: the transformed normals are longer or shorter than 1, and
     // normalised they light the face as unscaled ones do.
@@ -200,13 +205,11 @@ TEST_F(ShadingTest, NormalizedNormalsUndoTheWorldsScale) {
 }
 
 // A normal turns with the inverse transpose of the world's 3x3, not with the world itself, and
-// not with its translation: here a world that shears depth into height and moves down.
+// not with its translation: here worlds that shear depth into height (and move down) and width
+// into depth.
 TEST_F(ShadingTest, NormalsTurnWithTheInverseTransposeOfTheWorld) {
     enableLightAlongZ(0, 1.0f, 1.0f, 1.0f);
-    D3DMATERIAL9 material = {};
-    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
-    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    useGreyMaterial(1.0f);
     ASSERT_EQ(device->SetRenderState(D3DRS_NORMALIZENORMALS, TRUE), D3D_OK);
     // y' = y + z - 0.5: the triangle at depth 0.5 stays where it was.
     D3DMATRIX world = {};
@@ -224,13 +227,16 @@ TEST_F(ShadingTest, NormalsTurnWithTheInverseTransposeOfTheWorld) {
         device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, vertices, sizeof(LitVertex));
     });
     expectRgb(pixel, cosine, cosine, cosine);
+    // z' = z + 0.75 x: the normal (0, 0, -1) becomes (0.75, 0, -1), 0.8 towards the light.
+    D3DMATRIX widthIntoDepth = {};
+    widthIntoDepth._11 = widthIntoDepth._22 = widthIntoDepth._33 = widthIntoDepth._44 = 1.0f;
+    widthIntoDepth._13 = 0.75f;
+    ASSERT_EQ(device->SetTransform(D3DTS_WORLD, &widthIntoDepth), D3D_OK);
+    expectRgb(frame(0xFF000000, [&] { drawLitTriangle(0); }), 0.8f, 0.8f, 0.8f);
 }
 
 TEST_F(ShadingTest, OnlyTheFirstEightEnabledLightsShine) {
-    D3DMATERIAL9 material = {};
-    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    ASSERT_EQ(device->SetMaterial(&material), D3D_OK);
-    ASSERT_EQ(device->SetRenderState(D3DRS_COLORVERTEX, FALSE), D3D_OK);
+    useGreyMaterial(1.0f);
     for (DWORD index = 0; index < 9; ++index)
         enableLightAlongZ(index, 0.1f, 0.1f, 0.1f);
     expectRgb(frame(0xFF000000, [&] { drawLitTriangle(0); }), 0.8f, 0.8f, 0.8f);
@@ -426,6 +432,16 @@ TEST_F(ShadingTest, BlendFactorsAndOperationsMixWithTheTarget) {
     });
     expectRgb(addedAndTaken, channel(background, 16), channel(background, 8),
               channel(background, 0));
+    // The destination factor alone changed between two draws: the source written, then added
+    // to itself.
+    device->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    const D3DCOLOR doubled = frame(background, [&] {
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+        drawRectangle(0, 0, float(width), float(height), source);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+        drawRectangle(0, 0, float(width), float(height), source);
+    });
+    expectRgb(doubled, 2 * channel(source, 16), 2 * channel(source, 8), 2 * channel(source, 0));
     // Blending off writes the source whatever the factors.
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
     expectRgb(frame(background, [&] { drawRectangle(0, 0, float(width), float(height), source); }),
