@@ -502,7 +502,7 @@ TEST_F(ShadingTest, ScreenRectanglesCoverThePixelsWhoseCentresTheyHold) {
         {10.0f, 20.0f, 30.0f, 40.0f, 10, 20, 30, 40},
         {10.5f, 20.5f, 30.5f, 40.5f, 11, 21, 31, 41},
         {10.4f, 20.6f, 12.6f, 22.4f, 11, 21, 13, 23},
-        // Edges a eightieth of a pixel past the centres: still from the next pixel.
+        // Edges an eightieth of a pixel past the centres: still from the next pixel.
         {10.0125f, 20.0125f, 30.0125f, 40.0125f, 11, 21, 31, 41},
     };
     for (const auto& c : cases) {
